@@ -86,10 +86,12 @@ tk_wstring tk_wstring::replace_all(std::u16string_view searched, std::u16string_
 
 std::string tk_trim_left(std::string_view s) { return trim_left_impl<std::string>(s); }
 std::string tk_trim_right(std::string_view s) { return trim_right_impl<std::string>(s); }
-std::string tk_trim(std::string_view s) { return tk_trim_right(tk_trim_left(s)); }
+// Trimming right first: a text of spaces only is noticed (and logged) before
+// the left trim would have emptied it.
+std::string tk_trim(std::string_view s) { return tk_trim_left(tk_trim_right(s)); }
 std::u16string tk_trim_left(std::u16string_view s) { return trim_left_impl<std::u16string>(s); }
 std::u16string tk_trim_right(std::u16string_view s) { return trim_right_impl<std::u16string>(s); }
-std::u16string tk_trim(std::u16string_view s) { return tk_trim_right(tk_trim_left(s)); }
+std::u16string tk_trim(std::u16string_view s) { return tk_trim_left(tk_trim_right(s)); }
 
 void tk_hex_text(size_t count, const void* bytes, char* buffer) {
     if (buffer == nullptr) throw TK_MAIL_ASSERTION();
@@ -264,8 +266,14 @@ std::u16string tk_wformat_v(size_t max_chars, const char16_t* format, va_list ar
             ++q;
             precision = 0;
             if (*q == u'*') {
+                // A negative precision argument counts as no precision at all.
                 precision = va_arg(ap, int);
-                spec += std::to_string(precision < 0 ? 0 : precision);
+                if (precision < 0) {
+                    precision = -1;
+                    spec.pop_back();
+                } else {
+                    spec += std::to_string(precision);
+                }
                 ++q;
             } else {
                 while (*q >= u'0' && *q <= u'9') {
