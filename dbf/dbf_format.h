@@ -1,0 +1,142 @@
+// The byte-level DBF table format: the table header, the field descriptors of
+// the dBASE III/IV, FoxPro, Visual FoxPro, SMT and Level 7 variants, the
+// code-page marks, the memo type a version byte selects, and the coding of
+// single field values into record bytes.
+//
+// Plain values and functions over byte buffers and dbf_file; nothing here
+// knows the universal data model.  The adapters (dbf_recordset, dbf_record,
+// dbf_database) sit on top.  All multi-byte integers are little-endian.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class dbf_file;
+
+inline constexpr size_t dbf_header_size = 32;
+inline constexpr size_t dbf_header7_size = 68;
+inline constexpr size_t dbf_fd_size = 32;
+inline constexpr size_t dbf_fd7_size = 48;
+inline constexpr unsigned char dbf_terminator = 0x0D;
+// Julian day number of 1 January of year 1 (proleptic Gregorian).
+inline constexpr int64_t dbf_julian_day_1 = 1721426;
+
+// The first 32 bytes of every table file.
+struct dbf_header {
+    uint8_t version = 0x03;
+    uint8_t year = 0;   // year of the last update modulo 100
+    uint8_t month = 0;  // 1..12
+    uint8_t day = 0;    // 1..31
+    uint32_t record_count = 0;
+    uint16_t header_length = 0;  // offset of the first record
+    uint16_t record_length = 0;  // deletion flag + field widths
+    uint8_t flags = 0;           // byte 28
+    uint8_t codepage_mark = 0;   // byte 29
+};
+dbf_header dbf_parse_header(const unsigned char* bytes32);
+void dbf_store_header(const dbf_header& header, unsigned char* bytes32);
+
+// A 32-byte field descriptor as stored, and the 48-byte Level 7 layout to
+// which the reader normalises every descriptor (name 0..31, type at 32,
+// width at 33, decimals at 34).
+using dbf_field_descriptor = std::array<unsigned char, dbf_fd_size>;
+using dbf_field_descriptor7 = std::array<unsigned char, dbf_fd7_size>;
+
+dbf_field_descriptor7 dbf_normalise(const dbf_field_descriptor& fd);
+inline char dbf_fd_type(const dbf_field_descriptor7& fd) { return char(fd[32]); }
+inline uint8_t dbf_fd_decimals(const dbf_field_descriptor7& fd) { return fd[34]; }
+// The name bytes up to the first NUL (bytes after it are often garbage).
+std::string dbf_fd_name(const dbf_field_descriptor7& fd);
+
+// The width a reader gives a field: byte 16 (32-byte) or 33 (48-byte) for the
+// types B D F I L N T Y, 0 for M, a 16-bit width for every other type.
+uint32_t dbf_get_size_1(const dbf_field_descriptor& fd);
+uint32_t dbf_get_size_2(const dbf_field_descriptor7& fd);
+// The bytes a field occupies in a record: the width above, except that a
+// memo field holds its block reference (normally 10 bytes, 4 in Visual
+// FoxPro).
+uint32_t dbf_storage_width(const dbf_field_descriptor7& fd);
+// The VARTYPE tag of a field's values.
+uint16_t dbf_get_vartype_2(const dbf_field_descriptor7& fd);
+
+// Version bytes 0x04 and 0x8C: the Level 7 layout (68-byte header, 48-byte
+// descriptors).
+bool dbf_is_level7(uint8_t version);
+
+// Memo formats a table can have.  The numbers are those the table opener
+// stores: 0 none, 1 dBASE III, 3 dBASE IV, 4 FoxPro (text block references),
+// 8 Visual FoxPro (binary references), 12 Visual FoxPro database container
+// (".dct"), 16 SMT.
+enum dbf_memo_type : int {
+    dbf_memo_none = 0,
+    dbf_memo_old = 1,
+    dbf_memo_dbt = 3,
+    dbf_memo_fpt = 4,
+    dbf_memo_vfp = 8,
+    dbf_memo_dct = 12,
+    dbf_memo_smt = 16,
+};
+dbf_memo_type dbf_get_memo_type(const dbf_header& header);
+// "MEMO TYPE=..." trace text of a memo type.
+const char* dbf_memo_type_text(dbf_memo_type type);
+// The companion's extension without the dot ("dbt", "fpt", "dct", "smt");
+// empty for none.
+const char* dbf_memo_extension(dbf_memo_type type);
+
+// Code-page marks (header byte 29).  A mark not in the table gives code page
+// 0, the process's ANSI code page, and the name "".
+int dbf_codepage_for_mark(uint8_t mark);
+const char* dbf_codepage_name(uint8_t mark);
+
+// The layout of an opened table: its header and its descriptors with the
+// offset and width of each field inside a record.
+struct dbf_table_layout {
+    dbf_header header;
+    std::vector<dbf_field_descriptor7> fields;
+    std::vector<uint32_t> offsets;  // from the start of the record (after the flag)
+    std::vector<uint32_t> widths;   // bytes in the record
+};
+// Checks the header of an open table file and reads its descriptors.  Raises
+// dbf_exception "File does not comply with DBF format" for a file too small,
+// an impossible header or a file shorter than its records.  Never reads
+// outside the file or the header area.
+dbf_table_layout dbf_read_layout(dbf_file& file);
+
+// Writer.  A descriptor of the given type, width and decimals, name bytes
+// zero.  The name is cut to 10 bytes.
+dbf_field_descriptor dbf_make_descriptor(std::string_view ansi_name, char type, uint8_t width,
+                                         uint8_t decimals);
+// The width a new table gives a descriptor in its records: 10 for the memo
+// types 'M', 'G' and 'P', otherwise byte 16.
+uint32_t dbf_writer_width(const dbf_field_descriptor& fd);
+// Header, descriptors (with their displacements filled in) and terminator of
+// a new empty table, dated year/month/day.
+std::string dbf_build_table_image(std::vector<dbf_field_descriptor> fields, int year, int month,
+                                  int day);
+
+// Julian day numbers of the proleptic Gregorian calendar (1 January 2000 is
+// 2451545).
+int64_t dbf_julian_day(int year, int month, int day);
+void dbf_civil_from_julian(int64_t julian_day, int& year, int& month, int& day);
+
+// Field coders: each fills exactly width bytes at destination.
+//   Character: text padded on the right with spaces and cut to the width.
+void dbf_put_character(unsigned char* destination, size_t width, std::string_view text);
+//   Numeric: text right-aligned.  A text wider than the field is not cut (that
+//   would store a different number): the field is filled with '*' and false
+//   is returned.
+bool dbf_put_numeric(unsigned char* destination, size_t width, std::string_view text);
+//   Other right-aligned texts: padded on the left and cut by keeping the
+//   first characters.
+void dbf_put_left_padded(unsigned char* destination, size_t width, std::string_view text);
+//   Date: "yyyy-mm-dd..." loses its dashes when it has exactly three parts,
+//   then as dbf_put_left_padded (so "2004-01-15 10:30:00" gives 20040115).
+void dbf_put_date_text(unsigned char* destination, size_t width, std::string_view text);
+//   Binary forms of 'B', 'I', 'T' (day number, milliseconds), little-endian.
+void dbf_put_double(unsigned char* destination, double value);
+void dbf_put_int32(unsigned char* destination, int32_t value);
+void dbf_put_datetime(unsigned char* destination, int64_t julian_day, uint32_t milliseconds);

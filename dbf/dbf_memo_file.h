@@ -1,0 +1,116 @@
+// Memo companion files: the texts of memo fields, kept in blocks of a file
+// beside the table.
+//
+// old_memo_file is the dBASE III layout that this system writes (and reads);
+// dbt_memo_file (dBASE IV), fpt_memo_file (FoxPro, Visual FoxPro) and
+// smt_memo_file (SMT) are read only.  Each object owns its open file.  Every
+// read is checked against the file size first, so a hostile block number or
+// length yields an exception or an empty text, never a read outside the file
+// or an allocation larger than the file.  One thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "dbf_file.h"
+#include "dbf_format.h"
+
+class dbf_memo_file {
+public:
+    virtual ~dbf_memo_file();
+    dbf_memo_file(const dbf_memo_file&) = delete;
+    dbf_memo_file& operator=(const dbf_memo_file&) = delete;
+
+    // The block a memo field's bytes refer to; 0 for none.  The base reads the
+    // field as a decimal number ("Invalid MEMO block!" and 0 when it is not).
+    virtual uint32_t get_block_number(std::string_view field_bytes);
+    // The memo text (raw bytes, in the table's code page) at a block.
+    // Failure: dbf_exception "Failed to read MEMO field" where the format says.
+    virtual std::string read_memo(uint32_t block) = 0;
+    // Writes a memo at a block; only the dBASE III file writes.
+    virtual void write_memo(uint32_t block, std::string_view text);
+
+    dbf_file& file() { return *file_; }
+
+protected:
+    explicit dbf_memo_file(std::unique_ptr<dbf_file> file);
+    std::unique_ptr<dbf_file> file_;
+};
+
+// dBASE III memo file: a 512-byte header block whose first 4 bytes hold the
+// next free block and byte 16 the version 0x03; each memo starts at the first
+// byte of its block and ends with 0x1A 0x1A.
+class old_memo_file : public dbf_memo_file {
+public:
+    static constexpr uint32_t block_size = 512;
+
+    // Opens an existing file (read-only or for appending).  A next free block
+    // of 0 raises dbf_exception "Failed to read MEMO field".
+    old_memo_file(const std::string& path, bool writable);
+    // Creates an empty memo file: next free block 1, version byte 0x03, 17 bytes.
+    static std::unique_ptr<old_memo_file> create(const std::string& path);
+
+    std::string read_memo(uint32_t block) override;
+    // An empty text writes nothing.  Otherwise the text and 0x1A 0x1A go to
+    // block * 512 (in one write) and the next free block becomes
+    // block + ceil((size + 2) / 512).
+    void write_memo(uint32_t block, std::string_view text) override;
+
+    // The next free block number, as last read or written.
+    uint32_t next_block() const { return next_block_; }
+    // Appends a memo at the next free block and returns its block number.
+    uint32_t append_memo(std::string_view text);
+
+private:
+    struct create_tag {};
+    old_memo_file(std::unique_ptr<dbf_file> file, create_tag);
+    uint32_t next_block_ = 1;
+};
+
+// dBASE IV memo file: block size at bytes 20..23; a memo block starts with
+// four marker bytes and a 32-bit length that counts the 8 header bytes.
+class dbt_memo_file : public dbf_memo_file {
+public:
+    explicit dbt_memo_file(const std::string& path);
+    std::string read_memo(uint32_t block) override;
+    uint32_t block_size() const { return block_size_; }
+
+private:
+    uint32_t block_size_ = 0;
+};
+
+// FoxPro memo file: big-endian next free block (0..3) and block size (6..7);
+// a memo block starts with a 4-byte type and a big-endian text length.
+class fpt_memo_file : public dbf_memo_file {
+public:
+    fpt_memo_file(const std::string& path, dbf_memo_type memo_type);
+    // Visual FoxPro tables keep the block number as a 4-byte binary integer;
+    // FoxPro 2 tables as a decimal text.
+    uint32_t get_block_number(std::string_view field_bytes) override;
+    std::string read_memo(uint32_t block) override;
+    uint32_t block_size() const { return block_size_; }
+
+private:
+    dbf_memo_type memo_type_;
+    uint32_t block_size_ = 0;
+};
+
+// SMT memo file: a 512-byte header with the block size at bytes 4..7; a memo
+// is the text up to the first NUL; the field holds the block at bytes 6..9.
+class smt_memo_file : public dbf_memo_file {
+public:
+    explicit smt_memo_file(const std::string& path);
+    uint32_t get_block_number(std::string_view field_bytes) override;
+    std::string read_memo(uint32_t block) override;
+
+private:
+    uint32_t block_size_ = 0;
+};
+
+// The memo file serving a table of the given memo type, opened on the given
+// companion path; nullptr for dbf_memo_none.  A missing companion raises
+// dbf_no_memo_exception.
+std::unique_ptr<dbf_memo_file> dbf_open_memo_file(dbf_memo_type type, const std::string& path,
+                                                  bool writable);
