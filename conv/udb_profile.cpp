@@ -1,0 +1,99 @@
+#include "udb_profile.h"
+
+#include <fstream>
+
+#include "conv_files.h"
+#include "tk_cmd_line.h"
+#include "tk_exception.h"
+#include "tk_logger.h"
+#include "tk_string.h"
+
+namespace {
+
+const udb_profile::entries kNoEntries;
+const std::vector<std::u16string> kNoLines;
+const char16_t kSelectedTables[] = u"Selected Tables";
+
+}  // namespace
+
+bool udb_profile::load(const std::u16string& path) {
+    tk_wlog(2, u"udb_profile::load(%s)", path);
+    std::string narrow;
+    const bool representable = tk_ucs2_to_system(path, narrow);
+    if (representable && !conv_is_readable_file(narrow)) {
+        throw tk_exception(
+            "Profile does not exist. Please verify the correct path/name was given.", 1);
+    }
+    if (!representable) return false;
+    std::ifstream in(narrow, std::ios::binary);
+    if (!in) return false;
+
+    const std::u16string* current = nullptr;  // the section being read
+    std::string raw;
+    for (int line_number = 1;; ++line_number) {
+        const conv_line_result got = conv_read_line(in, raw, kMaxLine);
+        if (got == conv_line_result::end) break;
+        if (got == conv_line_result::too_long) {
+            throw tk_exception("Profile line " + std::to_string(line_number) +
+                                   " is longer than 4095 characters.",
+                               1);
+        }
+        const std::u16string line = tk_trim(tk_utf8_to_ucs2(raw));
+        if (line.empty()) continue;
+        if (line.front() == u'[' && line.back() == u']') {
+            const std::u16string name = line.substr(1, line.size() - 2);
+            current = &sections_.try_emplace(name).first->first;
+            continue;
+        }
+        if (current == nullptr) return false;  // an entry before any section
+        entries& section = sections_[*current];
+        const size_t equals = line.find(u'=');
+        if (equals != std::u16string::npos) {
+            section.emplace(tk_trim(line.substr(0, equals)), line.substr(equals + 1));
+        } else {
+            section.emplace(line, std::u16string());
+            bare_lines_[*current].push_back(line);
+        }
+    }
+    return true;
+}
+
+bool udb_profile::save(const std::u16string& path) const {
+    std::string narrow;
+    if (!tk_ucs2_to_system(path, narrow)) return false;
+    std::ofstream out(narrow);
+    if (!out) return false;
+    for (const auto& [name, section] : sections_) {
+        out << '[' << tk_ucs2_to_utf8(name) << "]\n";
+        const bool bare_when_empty = name == kSelectedTables;
+        for (const auto& [key, value] : section) {
+            out << tk_ucs2_to_utf8(key);
+            if (!(bare_when_empty && value.empty())) out << '=' << tk_ucs2_to_utf8(value);
+            out << '\n';
+        }
+    }
+    out.close();
+    return !out.fail();
+}
+
+std::u16string udb_profile::lookup(const std::u16string& section_name,
+                                   const std::u16string& key) const {
+    const entries& s = section(section_name);
+    const auto it = s.find(key);
+    return it == s.end() ? std::u16string() : it->second;
+}
+
+const udb_profile::entries& udb_profile::section(const std::u16string& name) const {
+    const auto it = sections_.find(name);
+    return it == sections_.end() ? kNoEntries : it->second;
+}
+
+const std::vector<std::u16string>& udb_profile::bare_lines(const std::u16string& name) const {
+    const auto it = bare_lines_.find(name);
+    return it == bare_lines_.end() ? kNoLines : it->second;
+}
+
+void udb_profile::set(const std::u16string& section_name, const std::u16string& key,
+                      const std::u16string& value) {
+    sections_[section_name][key] = value;
+}
