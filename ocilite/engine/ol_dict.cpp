@@ -1,0 +1,195 @@
+#include "ol_dict.h"
+
+#include <sqlite3.h>
+
+#include <string_view>
+#include <vector>
+
+namespace ocilite {
+
+namespace {
+
+// One dictionary table: its TEMP definition, how it is filled, and the catalog tables the
+// filling reads (it is left empty when one of them is missing).
+struct dict_table {
+    const char* name;
+    const char* create;
+    const char* fill;
+    std::vector<const char*> sources;
+};
+
+// "LONG VARCHAR" is how the engine declares Oracle LONG columns: SQLite gives a declared type
+// containing "CHAR" text affinity, so a default such as 0.50 keeps its text as typed.
+// In the fill statements $USER is the session user as a literal and $OWN the ownership test.
+const std::vector<dict_table>& dict_tables() {
+    static const std::vector<dict_table> tables = {
+        {"USER_TABLES",
+         "TABLE_NAME VARCHAR2(128) NOT NULL, TABLESPACE_NAME VARCHAR2(30), "
+         "TEMPORARY VARCHAR2(1), NESTED VARCHAR2(3), IOT_TYPE VARCHAR2(12), "
+         "SECONDARY VARCHAR2(1), DROPPED VARCHAR2(3), COMMENTS VARCHAR2(4000)",
+         "SELECT table_name, CASE WHEN temporary = 'Y' THEN NULL ELSE 'USERS' END, temporary, "
+         "nested, iot_type, 'N', 'NO', comments FROM main.ocilite_tables WHERE $OWN "
+         "ORDER BY table_name",
+         {"ocilite_tables"}},
+        {"ALL_TABLES",
+         "OWNER VARCHAR2(128) NOT NULL, TABLE_NAME VARCHAR2(128) NOT NULL, "
+         "TABLESPACE_NAME VARCHAR2(30), TEMPORARY VARCHAR2(1), NESTED VARCHAR2(3), "
+         "IOT_TYPE VARCHAR2(12), SECONDARY VARCHAR2(1), DROPPED VARCHAR2(3)",
+         "SELECT owner, table_name, CASE WHEN temporary = 'Y' THEN NULL ELSE 'USERS' END, "
+         "temporary, nested, iot_type, 'N', 'NO' FROM main.ocilite_tables "
+         "ORDER BY owner, table_name",
+         {"ocilite_tables"}},
+        {"USER_TAB_COLUMNS",
+         "TABLE_NAME VARCHAR2(128) NOT NULL, COLUMN_NAME VARCHAR2(128) NOT NULL, "
+         "DATA_TYPE VARCHAR2(128), DATA_TYPE_MOD VARCHAR2(3), DATA_TYPE_OWNER VARCHAR2(128), "
+         "DATA_LENGTH NUMBER NOT NULL, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, "
+         "NULLABLE VARCHAR2(1), COLUMN_ID NUMBER, DEFAULT_LENGTH NUMBER, "
+         "DATA_DEFAULT LONG VARCHAR, CHAR_LENGTH NUMBER, CHAR_USED VARCHAR2(1)",
+         "SELECT c.table_name, c.column_name, c.data_type, NULL, NULL, c.data_length, "
+         "c.data_precision, c.data_scale, c.nullable, c.column_id, length(c.data_default), "
+         "c.data_default, c.char_length, c.char_used FROM main.ocilite_columns c "
+         "WHERE c.table_name IN (SELECT table_name FROM main.ocilite_tables WHERE $OWN) "
+         "OR c.table_name IN (SELECT view_name FROM main.ocilite_views) "
+         "ORDER BY c.table_name, c.column_id",
+         {"ocilite_columns", "ocilite_tables", "ocilite_views"}},
+        {"ALL_TAB_COLUMNS",
+         "OWNER VARCHAR2(128) NOT NULL, TABLE_NAME VARCHAR2(128) NOT NULL, "
+         "COLUMN_NAME VARCHAR2(128) NOT NULL, DATA_TYPE VARCHAR2(128), "
+         "DATA_TYPE_MOD VARCHAR2(3), DATA_TYPE_OWNER VARCHAR2(128), "
+         "DATA_LENGTH NUMBER NOT NULL, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, "
+         "NULLABLE VARCHAR2(1), COLUMN_ID NUMBER, DEFAULT_LENGTH NUMBER, "
+         "DATA_DEFAULT LONG VARCHAR, CHAR_LENGTH NUMBER, CHAR_USED VARCHAR2(1)",
+         "SELECT coalesce(t.owner, $USER), c.table_name, c.column_name, c.data_type, NULL, "
+         "NULL, c.data_length, c.data_precision, c.data_scale, c.nullable, c.column_id, "
+         "length(c.data_default), c.data_default, c.char_length, c.char_used "
+         "FROM main.ocilite_columns c LEFT JOIN main.ocilite_tables t "
+         "ON t.table_name = c.table_name "
+         "ORDER BY coalesce(t.owner, $USER), c.table_name, c.column_id",
+         {"ocilite_columns", "ocilite_tables"}},
+        {"USER_CONSTRAINTS",
+         "OWNER VARCHAR2(128), CONSTRAINT_NAME VARCHAR2(128), CONSTRAINT_TYPE VARCHAR2(1), "
+         "TABLE_NAME VARCHAR2(128) NOT NULL, SEARCH_CONDITION LONG VARCHAR, "
+         "R_OWNER VARCHAR2(128), R_CONSTRAINT_NAME VARCHAR2(128), DELETE_RULE VARCHAR2(9), "
+         "STATUS VARCHAR2(8), GENERATED VARCHAR2(14), INDEX_NAME VARCHAR2(128)",
+         "SELECT $USER, constraint_name, constraint_type, table_name, search_condition, "
+         "CASE WHEN r_constraint_name IS NULL THEN NULL ELSE $USER END, r_constraint_name, "
+         "delete_rule, status, generated, index_name FROM main.ocilite_constraints "
+         "WHERE table_name IN (SELECT table_name FROM main.ocilite_tables WHERE $OWN) "
+         "ORDER BY table_name, constraint_name",
+         {"ocilite_constraints", "ocilite_tables"}},
+        {"USER_CONS_COLUMNS",
+         "OWNER VARCHAR2(128) NOT NULL, CONSTRAINT_NAME VARCHAR2(128) NOT NULL, "
+         "TABLE_NAME VARCHAR2(128) NOT NULL, COLUMN_NAME VARCHAR2(4000), POSITION NUMBER",
+         "SELECT $USER, constraint_name, table_name, column_name, position "
+         "FROM main.ocilite_cons_columns "
+         "WHERE table_name IN (SELECT table_name FROM main.ocilite_tables WHERE $OWN) "
+         "ORDER BY table_name, constraint_name, position",
+         {"ocilite_cons_columns", "ocilite_tables"}},
+        {"USER_INDEXES",
+         "INDEX_NAME VARCHAR2(128) NOT NULL, INDEX_TYPE VARCHAR2(27), "
+         "TABLE_OWNER VARCHAR2(128) NOT NULL, TABLE_NAME VARCHAR2(128) NOT NULL, "
+         "TABLE_TYPE VARCHAR2(11), UNIQUENESS VARCHAR2(9), GENERATED VARCHAR2(1)",
+         "SELECT index_name, index_type, $USER, table_name, 'TABLE', uniqueness, generated "
+         "FROM main.ocilite_indexes "
+         "WHERE table_name IN (SELECT table_name FROM main.ocilite_tables WHERE $OWN) "
+         "ORDER BY index_name",
+         {"ocilite_indexes", "ocilite_tables"}},
+        {"USER_IND_COLUMNS",
+         "INDEX_NAME VARCHAR2(128), TABLE_NAME VARCHAR2(128), COLUMN_NAME VARCHAR2(4000), "
+         "COLUMN_POSITION NUMBER, COLUMN_LENGTH NUMBER, CHAR_LENGTH NUMBER, "
+         "DESCEND VARCHAR2(4)",
+         "SELECT i.index_name, i.table_name, i.column_name, i.column_position, "
+         "coalesce(c.data_length, 0), coalesce(c.char_length, 0), i.descend "
+         "FROM main.ocilite_ind_columns i LEFT JOIN main.ocilite_columns c "
+         "ON c.table_name = i.table_name AND c.column_name = i.column_name "
+         "WHERE i.table_name IN (SELECT table_name FROM main.ocilite_tables WHERE $OWN) "
+         "ORDER BY i.index_name, i.column_position",
+         {"ocilite_ind_columns", "ocilite_columns", "ocilite_tables"}},
+        {"USER_VIEWS",
+         "VIEW_NAME VARCHAR2(128) NOT NULL, TEXT_LENGTH NUMBER, TEXT LONG VARCHAR, "
+         "TEXT_VC VARCHAR2(4000)",
+         "SELECT view_name, length(text), text, substr(text, 1, 4000) FROM main.ocilite_views "
+         "ORDER BY view_name",
+         {"ocilite_views"}},
+        {"V$VERSION", "BANNER VARCHAR2(80)",
+         "SELECT value FROM main.ocilite_settings WHERE name = 'banner' OR "
+         "(name GLOB 'banner[0-9]*' AND name NOT GLOB 'banner*[^0-9]*') "
+         "ORDER BY length(name), name",
+         {"ocilite_settings"}},
+        {"DUAL", "DUMMY VARCHAR2(1)", nullptr, {}},
+    };
+    return tables;
+}
+
+std::string literal(std::string_view s) {
+    std::string out = "'";
+    for (char c : s) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    out += '\'';
+    return out;
+}
+
+void replace_all(std::string& s, std::string_view from, const std::string& to) {
+    for (auto p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size()))
+        s.replace(p, from.size(), to);
+}
+
+bool exec(sqlite3* db, const std::string& sql, std::string& error) {
+    char* msg = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &msg) == SQLITE_OK) return true;
+    error = msg ? msg : sqlite3_errmsg(db);
+    sqlite3_free(msg);
+    return false;
+}
+
+}  // namespace
+
+bool has_main_table(sqlite3* db, const char* name) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name = ?",
+                           -1, &st, nullptr) != SQLITE_OK)
+        return false;
+    sqlite3_bind_text(st, 1, name, -1, SQLITE_STATIC);
+    const bool found = sqlite3_step(st) == SQLITE_ROW;
+    sqlite3_finalize(st);
+    return found;
+}
+
+bool build_dictionary(sqlite3* db, const std::string& user, bool own_tables_only,
+                      std::string& error) {
+    const std::string user_lit = literal(user);
+    const std::string own = own_tables_only ? "owner = " + user_lit : std::string("1");
+    for (const auto& t : dict_tables()) {
+        const std::string qname = std::string("temp.\"") + t.name + "\"";
+        if (!exec(db, "DROP TABLE IF EXISTS " + qname, error)) return false;
+        if (!exec(db, "CREATE TEMP TABLE \"" + std::string(t.name) + "\"(" + t.create + ")",
+                  error))
+            return false;
+        bool sources = t.fill != nullptr;
+        for (const char* src : t.sources) sources = sources && has_main_table(db, src);
+        if (sources) {
+            std::string fill = t.fill;
+            replace_all(fill, "$USER", user_lit);
+            replace_all(fill, "$OWN", own);
+            if (!exec(db, "INSERT INTO " + qname + " " + fill, error)) return false;
+        }
+    }
+    std::string sql = "SELECT count(*) FROM temp.\"V$VERSION\"";
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+        error = sqlite3_errmsg(db);
+        return false;
+    }
+    const bool has_banner = sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) > 0;
+    sqlite3_finalize(st);
+    if (!has_banner &&
+        !exec(db, "INSERT INTO temp.\"V$VERSION\" VALUES(" + literal(kDefaultBanner) + ")",
+              error))
+        return false;
+    return exec(db, "INSERT INTO temp.DUAL VALUES('X')", error);
+}
+
+}  // namespace ocilite

@@ -1,0 +1,306 @@
+#include "ol_sql.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace ocilite {
+
+namespace {
+
+struct message_row {
+    int code;
+    const char* text;
+};
+
+constexpr message_row kMessages[] = {
+    {900, "invalid SQL statement"},
+    {904, "invalid identifier"},
+    {909, "invalid number of arguments"},
+    {911, "invalid character"},
+    {913, "too many values"},
+    {918, "column ambiguously defined"},
+    {923, "FROM keyword not found where expected"},
+    {932, "inconsistent datatypes"},
+    {933, "SQL command not properly ended"},
+    {936, "missing expression"},
+    {942, "table or view does not exist"},
+    {1002, "fetch out of sequence"},
+    {1007, "variable not in select list"},
+    {1012, "not logged on"},
+    {1017, "invalid username/password; logon denied"},
+    {1031, "insufficient privileges"},
+    {1403, "no data found"},
+    {1405, "fetched column value is NULL"},
+    {1406, "fetched column value was truncated"},
+    {1455, "converting column overflows integer datatype"},
+    {1722, "invalid number"},
+    {1740, "missing double quote in identifier"},
+    {1741, "illegal zero-length identifier"},
+    {1742, "comment not properly terminated"},
+    {1756, "quoted string not properly terminated"},
+    {3113, "end-of-file on communication channel"},
+    {3114, "not connected to ORACLE"},
+    {12154, "TNS:could not resolve the connect identifier specified"},
+    {24315, "illegal attribute type"},
+    {24333, "zero iteration count"},
+    {24334, "no descriptor for this position"},
+    {24337, "statement handle not prepared"},
+    {24338, "statement handle not executed"},
+    {24373, "invalid length specified for statement"},
+    {24374, "define not done before fetch or execute and fetch"},
+    {24391, "invalid fetch operation"},
+    {24801, "illegal parameter value in OCI lob function"},
+    {24804,
+     "Lob read/write functions called while another OCI LOB read/write streaming is in "
+     "progress"},
+    {24806, "LOB form mismatch"},
+    {28000, "the account is locked"},
+};
+
+bool is_word_start(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_' ||
+           (static_cast<unsigned char>(c) >= 0x80);
+}
+
+bool is_word_char(char c) {
+    return is_word_start(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '$' ||
+           c == '#';
+}
+
+// Oracle shows an invalid identifier as its parts in double quotes: "E"."NOPE".
+std::string quote_parts(std::string_view name) {
+    std::string out;
+    std::size_t start = 0;
+    while (true) {
+        const auto dot = name.find('.', start);
+        std::string_view part = name.substr(start, dot == std::string_view::npos
+                                                       ? std::string_view::npos
+                                                       : dot - start);
+        out += '"';
+        for (char c : part) out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        out += '"';
+        if (dot == std::string_view::npos) break;
+        out += '.';
+        start = dot + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string_view ora_message(int code) {
+    for (const auto& m : kMessages)
+        if (m.code == code) return m.text;
+    return {};
+}
+
+ora_error make_error(int code) { return ora_error{code, std::string(ora_message(code))}; }
+
+std::string format_error(const ora_error& e) {
+    char head[32];
+    std::snprintf(head, sizeof head, "ORA-%05d: ", e.code);
+    return head + e.message + "\n";
+}
+
+bool rewrite_sql(std::string_view in, std::string& out, ora_error& err) {
+    out.clear();
+    out.reserve(in.size() + 16);
+    std::string first_word;
+    bool first_token = true;
+    bool opens_with_paren = false;
+    std::size_t i = 0;
+    const std::size_t n = in.size();
+    while (i < n) {
+        const char c = in[i];
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        if (c == '-' && i + 1 < n && in[i + 1] == '-') {
+            while (i < n && in[i] != '\n') ++i;
+            out.push_back(' ');
+            continue;
+        }
+        if (c == '/' && i + 1 < n && in[i + 1] == '*') {
+            const auto end = in.find("*/", i + 2);
+            if (end == std::string_view::npos) {
+                err = make_error(1742);
+                return false;
+            }
+            i = end + 2;
+            out.push_back(' ');
+            continue;
+        }
+        const bool was_first = first_token;
+        first_token = false;
+        if (c == '\'') {
+            std::size_t j = i + 1;
+            while (true) {
+                if (j >= n) {
+                    err = make_error(1756);
+                    return false;
+                }
+                if (in[j] == '\'') {
+                    if (j + 1 < n && in[j + 1] == '\'') {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            if (j == i + 1)
+                out += "NULL";  // Oracle has no empty string: '' is NULL
+            else
+                out.append(in.substr(i, j + 1 - i));
+            i = j + 1;
+            continue;
+        }
+        if (c == '"') {
+            const auto end = in.find('"', i + 1);
+            if (end == std::string_view::npos) {
+                err = make_error(1740);
+                return false;
+            }
+            if (end == i + 1) {
+                err = make_error(1741);
+                return false;
+            }
+            out.append(in.substr(i, end + 1 - i));
+            i = end + 1;
+            continue;
+        }
+        if (is_word_start(c)) {
+            std::size_t j = i;
+            std::string word;
+            while (j < n && is_word_char(in[j])) {
+                word.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(in[j]))));
+                ++j;
+            }
+            if (was_first) first_word = word;
+            // The dictionary views live in the TEMP schema: "SYS.USER_VIEWS" -> "USER_VIEWS".
+            if (word == "SYS") {
+                std::size_t k = j;
+                while (k < n && std::isspace(static_cast<unsigned char>(in[k]))) ++k;
+                if (k < n && in[k] == '.') {
+                    i = k + 1;
+                    while (i < n && std::isspace(static_cast<unsigned char>(in[i]))) ++i;
+                    continue;
+                }
+            }
+            if (word.find_first_of("$#") != std::string::npos)
+                out += '"' + word + '"';
+            else
+                out += word;
+            i = j;
+            continue;
+        }
+        if (std::isdigit(static_cast<unsigned char>(c)) ||
+            (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(in[i + 1])))) {
+            std::size_t j = i;
+            while (j < n && (std::isdigit(static_cast<unsigned char>(in[j])) || in[j] == '.'))
+                ++j;
+            if (j < n && (in[j] == 'e' || in[j] == 'E')) {
+                std::size_t k = j + 1;
+                if (k < n && (in[k] == '+' || in[k] == '-')) ++k;
+                if (k < n && std::isdigit(static_cast<unsigned char>(in[k]))) {
+                    j = k;
+                    while (j < n && std::isdigit(static_cast<unsigned char>(in[j]))) ++j;
+                }
+            }
+            out.append(in.substr(i, j - i));
+            i = j;
+            continue;
+        }
+        switch (c) {
+            case '(':
+                if (was_first) opens_with_paren = true;
+                [[fallthrough]];
+            case ')':
+            case ',':
+            case '.':
+            case '+':
+            case '-':
+            case '*':
+            case '/':
+            case '=':
+            case '<':
+            case '>':
+            case '|':
+            case ':':
+                out.push_back(c);
+                ++i;
+                continue;
+            case '!':
+                if (i + 1 < n && in[i + 1] == '=') {
+                    out += "!=";
+                    i += 2;
+                    continue;
+                }
+                break;
+            case '^':
+                if (i + 1 < n && in[i + 1] == '=') {
+                    out += "!=";
+                    i += 2;
+                    continue;
+                }
+                break;
+            default:
+                break;
+        }
+        err = make_error(911);
+        return false;
+    }
+    if (first_word.empty() && !opens_with_paren) {
+        err = make_error(first_token ? 24373 : 900);
+        return false;
+    }
+    if (first_word == "SELECT" || first_word == "WITH" || opens_with_paren) return true;
+    static constexpr const char* kWriting[] = {"INSERT", "UPDATE", "DELETE", "MERGE",
+                                               "CREATE", "DROP",   "ALTER",  "TRUNCATE",
+                                               "GRANT",  "REVOKE", "RENAME", "COMMENT"};
+    for (const char* w : kWriting) {
+        if (first_word == w) {
+            err = make_error(1031);
+            return false;
+        }
+    }
+    err = make_error(900);
+    return false;
+}
+
+ora_error map_sqlite_error(std::string_view msg) {
+    auto after = [&](std::string_view prefix) -> std::string_view {
+        if (msg.substr(0, prefix.size()) == prefix) return msg.substr(prefix.size());
+        return {};
+    };
+    if (!after("no such table: ").empty() || !after("no such view: ").empty())
+        return make_error(942);
+    if (auto col = after("no such column: "); !col.empty())
+        return ora_error{904, quote_parts(col) + ": invalid identifier"};
+    if (auto fn = after("no such function: "); !fn.empty())
+        return ora_error{904, quote_parts(fn) + ": invalid identifier"};
+    if (!after("wrong number of arguments to function").empty()) return make_error(909);
+    if (!after("ambiguous column name").empty()) return make_error(918);
+    if (!after("unrecognized token").empty()) return make_error(911);
+    if (msg == "incomplete input") return make_error(936);
+    if (auto near = after("near \""); !near.empty()) {
+        const auto q = near.find('"');
+        std::string tok(near.substr(0, q));
+        for (auto& ch : tok) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        // An operand is missing where a clause keyword, an operator or a closing mark
+        // follows; otherwise something stands after a complete statement.
+        static constexpr const char* kMissingOperand[] = {
+            "FROM", "WHERE", "ORDER", "GROUP", "HAVING", "AND", "OR", "UNION", "BY", "IS",
+            "NOT",  "LIKE",  "IN",    "BETWEEN", ",",    ")",  "=", "<",     ">",  "+",
+            "*",    "/",     "||",    "-",  "!=",  "<>",  "<=", ">=", "SELECT"};
+        for (const char* k : kMissingOperand)
+            if (tok == k) return make_error(936);
+        return make_error(933);
+    }
+    if (!after("sub-select returns").empty()) return make_error(913);
+    return ora_error{900, std::string(ora_message(900))};
+}
+
+}  // namespace ocilite

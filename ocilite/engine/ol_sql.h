@@ -1,0 +1,39 @@
+// The SQL front of the ocilite engine: Oracle SQL texts as the reader sends them, rewritten
+// into SQLite's dialect, and SQLite's complaints turned into Oracle's errors.
+//
+// This is no general Oracle SQL engine.  It keeps a query's meaning where both dialects agree
+// and mends the few places where they differ in what the reader sends:
+//   - unquoted identifiers are upper-cased, as Oracle stores them; names holding $ or # (the
+//     V$ views) are quoted so that SQLite reads them as one name;
+//   - a "SYS." schema prefix is dropped (the dictionary lives in the connection's TEMP schema);
+//   - '' is NULL, as in Oracle;
+//   - statements other than queries are refused (the engine serves read-only databases).
+// Oracle-only functions (concat) are registered as SQLite functions by the connection.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ocilite {
+
+struct ora_error {
+    int code = 0;         // the ORA number
+    std::string message;  // the text after "ORA-nnnnn: "
+};
+
+// Oracle's message text for an ORA number the engine reports ("table or view does not
+// exist").  Empty for numbers it does not know.
+std::string_view ora_message(int code);
+ora_error make_error(int code);
+// "ORA-00942: table or view does not exist\n", the form OCIErrorGet hands out.
+std::string format_error(const ora_error& e);
+
+// Rewrites an Oracle query into SQLite SQL.  Returns false and fills `err` when the text is
+// not a query the engine accepts (ORA-00911 for a stray ";", ORA-01756 for an open quote,
+// ORA-01031 for statements that would write, ORA-00900 for anything else).
+bool rewrite_sql(std::string_view oracle, std::string& sqlite, ora_error& err);
+
+// Maps an error message of sqlite3_prepare / sqlite3_step to Oracle's error.
+ora_error map_sqlite_error(std::string_view message);
+
+}  // namespace ocilite
