@@ -20,6 +20,8 @@ public:
               bool flag2 = false);
     udb_field(const udb_field&) = default;
     udb_field& operator=(const udb_field&) = default;
+    udb_field(udb_field&&) noexcept = default;
+    udb_field& operator=(udb_field&&) noexcept = default;
     ~udb_field() override;
 
     // The VARTYPE tag of the value.  Logs "ole_variant::get_type".
