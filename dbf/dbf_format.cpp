@@ -145,7 +145,8 @@ uint16_t dbf_get_vartype_2(const dbf_field_descriptor7& fd) {
         case 'G': case 'P':
             tk_log(1, "Got BINARY data type");
             return vt_blob;
-        case 'I': return vt_i4;
+        case 'I': case '+': return vt_i4;
+        case '@': return vt_date;
         case 'L': return vt_bool;
         case 'Y': return vt_cy;
         case 'N': {

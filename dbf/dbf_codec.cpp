@@ -1,0 +1,345 @@
+#include "dbf_codec.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "dbf_exception.h"
+#include "dbf_memo_file.h"
+#include "ole_date.h"
+#include "tk_logger.h"
+#include "tk_string.h"
+
+namespace {
+
+bool is_number_tag(VARTYPE vt) {
+    switch (vt) {
+        case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_UI2: case VT_UI4:
+        case VT_UI8: case VT_INT: case VT_UINT: case VT_R4: case VT_R8: case VT_CY:
+        case VT_DECIMAL: case VT_BOOL:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The value as a number of the given tag when it is a text, else itself.
+ole_variant as_number(const ole_variant& value, VARTYPE vt) {
+    if (value.vt() == VT_BSTR) return ole_variant::from_wstring(value.get_bstr(), vt);
+    return value;
+}
+
+double to_double_safe(const ole_variant& value) {
+    ole_variant v = as_number(value, VT_R8);
+    if (v.vt() == VT_DATE) return v.get_date_number();
+    return is_number_tag(v.vt()) ? v.to_double() : 0.0;
+}
+
+// A date record of the value, or false when it has no calendar date.
+bool date_of(const ole_variant& value, ole_systemtime& out) {
+    ole_variant v = value.vt() == VT_BSTR ? ole_variant::from_wstring(value.get_bstr(), VT_DATE)
+                                          : value;
+    if (v.vt() != VT_DATE) return false;
+    out = v.get_date();
+    return out.year != 0 && out.month != 0 && out.day != 0;
+}
+
+// The number at the field's decimal count, for a value whose own text is
+// wider than the field; empty when there is no such form.
+std::string rounded_text(const ole_variant& value, unsigned decimals) {
+    switch (value.vt()) {
+        case VT_R4: case VT_R8: {
+            double d = value.to_double();
+            if (!std::isfinite(d) || std::fabs(d) >= 1e300) return {};
+            char buffer[400];
+            std::snprintf(buffer, sizeof buffer, "%.*f", int(decimals), d);
+            return buffer;
+        }
+        case VT_DECIMAL: {
+            auto r = value.get_decimal().rescaled(uint8_t(decimals));
+            return r ? r->to_string() : std::string();
+        }
+        case VT_CY: {
+            auto r = value.get_cy().to_decimal().rescaled(uint8_t(decimals));
+            return r ? r->to_string() : std::string();
+        }
+        default:
+            return {};
+    }
+}
+
+ole_variant decode_datetime(uint32_t day, uint32_t milliseconds) {
+    tk_log(1, "Processing as DATETIME");
+    if (day < dbf_julian_day_1) return {};
+    int year, month, d;
+    dbf_civil_from_julian(day, year, month, d);
+    const uint32_t seconds = uint32_t((uint64_t(milliseconds) + 1) / 1000);
+    if (year > 9999 || seconds >= 86400) return {};
+    ole_systemtime st;
+    st.year = uint16_t(year);
+    st.month = uint16_t(month);
+    st.day = uint16_t(d);
+    st.hour = uint16_t(seconds / 3600);
+    st.minute = uint16_t(seconds / 60 % 60);
+    st.second = uint16_t(seconds % 60);
+    tk_log(1, "lDay=%d, lHour=%d, lMin=%d, lSec=%d", int(day - dbf_julian_day_1), int(st.hour),
+           int(st.minute), int(st.second));
+    tk_log(1, "SYSTEMTIME=%04d-%02d-%02d %02d:%02d:%02d", int(st.year), int(st.month),
+           int(st.day), int(st.hour), int(st.minute), int(st.second));
+    return ole_variant(st);
+}
+
+}  // namespace
+
+dbf_field_descriptor dbf_create_field(const t_ftd& ftd) {
+    tk_wlog(1, u"dbf_create_field(%s, vt=%d, size=%d)", ftd.name, int(ftd.vartype),
+            int(ftd.size));
+    char type = 'M';
+    unsigned width = 10, decimals = 0;
+    switch (ftd.vartype) {
+        case VT_I1: type = 'N'; width = 4; break;
+        case VT_I2: case VT_UI1: type = 'N'; width = 6; break;
+        case VT_I4: case VT_UI2: case VT_INT: type = 'N'; width = 11; break;
+        case VT_R4: case VT_CY: case VT_UI4: case VT_I8: case VT_UI8:
+            type = 'N'; width = 19; decimals = 5; break;
+        case VT_R8: type = 'B'; width = 8; break;
+        case VT_DATE:
+            if (ftd.reserved == 1 || ftd.reserved == 3) {
+                type = 'T'; width = 8;
+            } else if (ftd.reserved == 2) {
+                type = 'D'; width = 8;
+            } else {
+                type = 'C'; width = 19;
+            }
+            break;
+        case VT_BSTR:
+            if (ftd.size >= 1 && ftd.size <= 254) {
+                tk_log(1, "GOT BSTR SIZE=%d", int(ftd.size));
+                type = 'C';
+                width = ftd.size + 1;
+            }
+            break;
+        case VT_BOOL: type = 'L'; width = 1; break;
+        case VT_DECIMAL:
+            type = 'N';
+            if (ftd.reserved != 0) {
+                width = std::min(255u, ((ftd.reserved >> 8) & 0xFF) + 2);
+                decimals = ftd.reserved & 0xFF;
+            } else {
+                width = 2;
+            }
+            break;
+        default: break;
+    }
+    return dbf_make_descriptor("", type, uint8_t(width), uint8_t(decimals));
+}
+
+t_ftd dbf_ftd_from_descriptor(const dbf_field_descriptor7& fd) {
+    const char type = dbf_fd_type(fd);
+    const uint32_t size = dbf_get_size_2(fd);
+    const uint16_t vartype = dbf_get_vartype_2(fd);
+    uint32_t reserved = 0;
+    if (type == 'T' || type == '@') reserved = 1;
+    if (type == 'D') reserved = 2;
+    if (vartype == VT_DECIMAL) {
+        const uint32_t decimals = dbf_fd_decimals(fd);
+        reserved = (size + decimals) * 256 + decimals;
+        tk_log(1, "Got VT_DECIMAL(%d,%d)", int(size + decimals), int(decimals));
+    }
+    t_ftd ftd(size, tk_ansi_to_ucs2(dbf_fd_name(fd)), vartype, false, false, ole_variant(),
+              reserved);
+    tk_wlog(2, u"Got field: %s, type=%c, size=%d", ftd.name, int(type), int(size));
+    return ftd;
+}
+
+dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd, uint32_t width,
+                             const ole_variant& value, old_memo_file* memo) {
+    const char type = dbf_fd_type(fd);
+    switch (type) {
+        case 'B':
+            tk_log(1, "Processing as DOUBLE");
+            if (width >= 8) dbf_put_double(out, to_double_safe(value));
+            return dbf_put_result::ok;
+        case 'L': {
+            tk_log(1, "Processing as LOGICAL");
+            if (width < 1) return dbf_put_result::ok;
+            char c;
+            if (value.is_empty()) {
+                c = '?';  // unknown: readers show it as empty, not as false
+            } else if (value.vt() == VT_BSTR) {
+                std::string text = value.to_string();
+                c = !text.empty() && std::strchr("TtYy1", text[0]) != nullptr ? 'T' : 'F';
+            } else {
+                c = is_number_tag(value.vt()) && value.to_bool() ? 'T' : 'F';
+            }
+            std::memset(out, ' ', width);
+            out[0] = uint8_t(c);
+            return dbf_put_result::ok;
+        }
+        case 'I': {
+            tk_log(1, "Processing as INTEGER");
+            ole_variant v = as_number(value, VT_I4);
+            if (width >= 4) dbf_put_int32(out, is_number_tag(v.vt()) ? v.to_long() : 0);
+            return dbf_put_result::ok;
+        }
+        case 'T': {
+            tk_log(1, "Processing as DATETIME");
+            if (width < 8) return dbf_put_result::ok;
+            ole_systemtime st;
+            if (date_of(value, st)) {
+                const uint32_t ms = ((uint32_t(st.hour) * 60 + st.minute) * 60 + st.second) * 1000;
+                dbf_put_datetime(out, dbf_julian_day(st.year, st.month, st.day), ms);
+            } else {
+                dbf_put_datetime(out, 0, 0);  // reads back as the empty value
+            }
+            return dbf_put_result::ok;
+        }
+        case 'M':
+        case 'G': {
+            tk_log(1, "Processing as MEMO");
+            std::string text = value.to_string();
+            if (text.empty()) {
+                tk_log(1, "Skip empty MEMO");
+                std::memset(out, ' ', width);
+                return dbf_put_result::ok;
+            }
+            if (memo == nullptr) throw dbf_no_memo_exception();
+            const uint32_t block = memo->append_memo(text);
+            char digits[16];
+            std::snprintf(digits, sizeof digits, "%10u", block);
+            dbf_put_left_padded(out, width, digits);
+            return dbf_put_result::ok;
+        }
+        case 'D': {
+            ole_systemtime st;
+            if (value.vt() == VT_DATE || value.vt() == VT_BSTR) {
+                if (date_of(value, st)) {
+                    char digits[16];
+                    std::snprintf(digits, sizeof digits, "%04u%02u%02u", unsigned(st.year) % 10000,
+                                  unsigned(st.month) % 100, unsigned(st.day) % 100);
+                    dbf_put_left_padded(out, width, digits);
+                } else if (value.vt() == VT_BSTR) {
+                    dbf_put_date_text(out, width, value.to_string());
+                } else {
+                    std::memset(out, ' ', width);
+                }
+                return dbf_put_result::ok;
+            }
+            dbf_put_date_text(out, width, value.to_string());
+            return dbf_put_result::ok;
+        }
+        case 'C':
+            dbf_put_character(out, width, value.to_string());
+            return dbf_put_result::ok;
+        case 'Y': {
+            // Visual FoxPro currency: a 64-bit count of ten-thousandths.
+            ole_variant v = as_number(value, VT_CY);
+            int64_t count = 0;
+            if (v.vt() == VT_CY) {
+                count = v.get_cy().int64;
+            } else if (v.vt() == VT_DECIMAL) {
+                auto cy = ole_cy::from_decimal(v.get_decimal());
+                count = cy ? cy->int64 : 0;
+            } else if (is_number_tag(v.vt())) {
+                count = std::llround(v.to_double() * 10000.0);
+            }
+            if (width >= 8)
+                for (int i = 0; i < 8; ++i) out[i] = uint8_t(uint64_t(count) >> (8 * i));
+            return dbf_put_result::ok;
+        }
+        case 'N':
+        case 'F': {
+            std::string text = value.to_string();
+            if (text.size() > width) {
+                std::string rounded = rounded_text(value, dbf_fd_decimals(fd));
+                if (!rounded.empty() && rounded.size() <= width) text = std::move(rounded);
+            }
+            return dbf_put_numeric(out, width, text) ? dbf_put_result::ok
+                                                      : dbf_put_result::number_too_wide;
+        }
+        default:
+            dbf_put_left_padded(out, width, value.to_string());
+            return dbf_put_result::ok;
+    }
+}
+
+std::u16string dbf_decode_text(std::string_view bytes, int code_page) {
+    if (code_page == 0 || tk_is_code_page_supported(code_page)) return tk_ansi_to_ucs2(bytes, code_page);
+    // Every DOS code page agrees with ASCII below 0x80: such texts read the
+    // same whatever the table's code page.  Anything else would be guessed.
+    std::u16string text;
+    text.reserve(bytes.size());
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            char message[80];
+            std::snprintf(message, sizeof message, "Code page %d is not supported", code_page);
+            throw dbf_exception(message);
+        }
+        text.push_back(char16_t(c));
+    }
+    return text;
+}
+
+ole_variant dbf_get_variant(std::string_view bytes, const dbf_field_descriptor7& fd,
+                            int code_page, bool level7) {
+    const char type = dbf_fd_type(fd);
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    tk_log(1, "dbf_field::get_variant(%s, '%c')", dbf_fd_name(fd), type);
+    switch (type) {
+        case 'L': {
+            tk_log(1, "Processing as BOOLEAN");
+            const char c = bytes.empty() ? ' ' : bytes[0];
+            return ole_variant(c == 'T' || c == 't' || c == 'Y' || c == 'y');
+        }
+        case 'Y': {
+            tk_log(1, "Processing as CURRENCY");
+            if (bytes.size() < 8) return {};
+            ole_cy cy;
+            cy.int64 = int64_t(uint64_t(dbf_le32(b)) | (uint64_t(dbf_le32(b + 4)) << 32));
+            return ole_variant(cy);
+        }
+        case 'I':
+        case '+': {
+            tk_log(1, "Processing as INTEGER");
+            if (bytes.size() < 4) return {};
+            // Level 7 keeps integers big-endian with the sign bit flipped, so
+            // that they sort as bytes.
+            if (level7 || type == '+') return ole_variant(int32_t(dbf_be32(b) ^ 0x80000000u));
+            return ole_variant(int32_t(dbf_le32(b)));
+        }
+        case 'T':
+            if (bytes.size() < 8) return {};
+            return decode_datetime(dbf_le32(b), dbf_le32(b + 4));
+        case '@': {
+            if (bytes.size() < 8) return {};
+            uint64_t bits = (uint64_t(dbf_be32(b)) << 32) | dbf_be32(b + 4);
+            double ms;
+            std::memcpy(&ms, &bits, 8);
+            if (!std::isfinite(ms) || ms < 86400000.0 || ms > 4e14) return {};
+            const double days = std::floor(ms / 86400000.0) - 1;
+            const double rest = ms - (days + 1) * 86400000.0;
+            return decode_datetime(uint32_t(dbf_julian_day_1 + days), uint32_t(rest));
+        }
+        case 'B': {
+            tk_log(1, "Processing as DOUBLE");
+            if (bytes.size() < 8) return {};
+            uint64_t bits = uint64_t(dbf_le32(b)) | (uint64_t(dbf_le32(b + 4)) << 32);
+            double d;
+            std::memcpy(&d, &bits, 8);
+            return ole_variant(d);
+        }
+        case 'C': {
+            std::string_view text = bytes;
+            while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+            return ole_variant::from_wstring(dbf_decode_text(text, code_page), VT_BSTR);
+        }
+        default: {
+            std::string_view text = bytes;
+            while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+            // Asterisks mark a number that did not fit its field.
+            if ((type == 'N' || type == 'F') && text.find('*') != text.npos) return {};
+            return ole_variant::from_wstring(dbf_decode_text(text, code_page),
+                                             dbf_get_vartype_2(fd));
+        }
+    }
+}

@@ -1,0 +1,54 @@
+// The coding between the universal data model and DBF bytes: the type
+// mapping of new fields (dbf_create_field), the descriptor of an existing
+// field as a t_ftd, and the coding of one value into a field's bytes and
+// back.
+//
+// Plain functions; the memo file a memo value goes to or comes from is given
+// by the caller.  Texts are written in the process's ANSI code page and read
+// in the code page of the table.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "dbf_format.h"
+#include "ole_variant.h"
+#include "udb_schema.h"
+
+class old_memo_file;
+
+// The descriptor of a new field for a column: type letter, width and
+// decimals by the column's VARTYPE (name bytes left zero).
+dbf_field_descriptor dbf_create_field(const t_ftd& ftd);
+
+// The column an existing field describes (size, name from the ANSI code
+// page, VARTYPE, date kind or decimal precision in reserved).
+t_ftd dbf_ftd_from_descriptor(const dbf_field_descriptor7& fd);
+
+// Outcome of coding one value.
+enum class dbf_put_result {
+    ok,
+    // A number wider than its field even at the field's decimal count: the
+    // field holds asterisks.
+    number_too_wide,
+};
+
+// Codes value into the width bytes at destination by the field's type letter
+// (see the table in dbf_recordset::append_record).  Memo values ('M', 'G')
+// are written to memo, which may be null only when the value is empty
+// (otherwise dbf_no_memo_exception).  Texts that do not read as the
+// field's kind (a date text in a 'D' or 'T' field) are parsed first.
+dbf_put_result dbf_put_value(unsigned char* destination, const dbf_field_descriptor7& fd,
+                             uint32_t width, const ole_variant& value, old_memo_file* memo);
+
+// Decodes the bytes of a non-memo field into a value, texts from code_page
+// (0: the ANSI code page).  level7 reads 'I' and '+' as the big-endian,
+// sign-flipped integers of Level 7 tables and '@' as their time stamps.
+// A text in a code page that cannot be converted (620 Mazovia, 895
+// Kamenicky) raises dbf_exception unless it is plain ASCII.
+ole_variant dbf_get_variant(std::string_view bytes, const dbf_field_descriptor7& fd,
+                            int code_page, bool level7);
+
+// Wide text from bytes of a table's code page, with the rule above.
+std::u16string dbf_decode_text(std::string_view bytes, int code_page);

@@ -1,0 +1,177 @@
+#include "dbf_database.h"
+
+#include <cstdio>
+
+#include "dbf_codec.h"
+#include "dbf_file.h"
+#include "dbf_format.h"
+#include "dbf_memo_file.h"
+#include "dbf_recordset.h"
+#include "dbf_validator.h"
+#include "tk_exception.h"
+#include "tk_logger.h"
+#include "tk_path.h"
+#include "tk_string.h"
+#include "tk_system.h"
+
+namespace {
+
+bool ends_with_nocase(const std::u16string& s, std::u16string_view tail) {
+    return s.size() >= tail.size() &&
+           tk_equal_nocase(std::u16string_view(s).substr(s.size() - tail.size()), tail);
+}
+
+std::u16string strip_extension(const std::u16string& path) {
+    const size_t slash = path.find_last_of(u"/\\");
+    const size_t dot = path.rfind(u'.');
+    if (dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash))
+        return path.substr(0, dot);
+    return path;
+}
+
+// The file of that name in the folder: the exact name when it exists, else
+// the first whose name differs only in case (files copied from systems that
+// ignore case keep names such as "Emp.DBF").  Empty when there is none.
+std::u16string find_file_nocase(const std::u16string& full) {
+    std::string exact;
+    if (tk_path_to_system(full, exact) && dbf_file::exists(exact)) return full;
+    std::vector<std::u16string> found;
+    if (!tk_find_files(full, found, true) || found.empty()) return {};
+    const size_t slash = full.find_last_of(u"/\\");
+    return (slash == std::u16string::npos ? std::u16string() : full.substr(0, slash + 1)) +
+           found.front();
+}
+
+}  // namespace
+
+std::string dbf_system_path(const std::u16string& path) {
+    std::string out;
+    if (!tk_path_to_system(path, out)) throw TK_MAIL_ASSERTION();
+    return out;
+}
+
+dbf_database::dbf_database(const std::u16string& folder, int open_mode, uint8_t codepage_mark)
+    : udb_database(folder, open_mode, false), codepage_mark_(codepage_mark) {
+    tk_log(2, "dbf_database::ctor");
+    if (!tk_is_path_exist(folder)) throw TK_MAIL_ASSERTION();
+    std::vector<std::u16string> files;
+    std::u16string pattern = folder;
+    if (!pattern.empty() && pattern.back() != u'/' && pattern.back() != u'\\') pattern += u'/';
+    pattern += u"*.dbf";
+    tk_find_files(pattern, files, true);
+    for (auto& file : files) {
+        tk_wstring name(file);
+        name.to_lower();
+        if (ends_with_nocase(name, u".dbf")) {
+            name.resize(name.size() - 4);
+            tables_.push_back(name);
+        }
+    }
+}
+
+dbf_database::~dbf_database() = default;
+
+std::u16string dbf_database::get_full_table_name(const std::u16string& name) const {
+    tk_wlog(1, u"dbf_database::get_full_table_name(%s)", name);
+    // Only the table's own name is lower-cased: the folder is taken as given,
+    // since a case-sensitive file system would not find it otherwise.
+    tk_wstring file(name);
+    file.to_lower();
+    std::u16string full = path_;
+    if (!full.empty() && full.back() != u'/' && full.back() != u'\\') full += u'/';
+    full += file;
+    if (!ends_with_nocase(full, u".dbf") && !ends_with_nocase(full, u".dbt")) full += u".dbf";
+    return full;
+}
+
+std::unique_ptr<udb_recordset> dbf_database::create_table(const std::u16string& name,
+                                                          const udb_schema& schema,
+                                                          const udb_indexes&) {
+    tk_wlog(2, u"dbf_database::create_table(%s)", name);
+    if (is_table_exist(name)) {
+        tk_wlog(2, u"ERROR: Table '%s' exists, aborted!", name);
+        throw TK_MAIL_ASSERTION();
+    }
+    dbf_fn_validator validator(schema);
+    std::vector<dbf_field_descriptor> fields;
+    bool has_memo = false;
+    for (const t_ftd& ftd : schema) {
+        std::u16string field_name = ftd.name;
+        if (!validator.is_acceptable(field_name)) {
+            field_name = validator.get_safe_name(field_name);
+            tk_wlog(1, u"udb_validator::add_existing_name(%s)", field_name);
+            validator.add_existing_name(field_name);
+        }
+        dbf_field_descriptor fd = dbf_create_field(ftd);
+        std::string ansi = tk_ucs2_to_ansi(field_name);
+        fd = dbf_make_descriptor(ansi, char(fd[11]), fd[16], fd[17]);
+        const char type = char(fd[11]);
+        if (type == 'M' || type == 'G' || type == 'P') has_memo = true;
+        fields.push_back(fd);
+    }
+    const tk_local_time now = tk_now();
+    const std::string image = dbf_build_table_image(std::move(fields), now.year, now.month, now.day);
+    {
+        auto file = dbf_file::create(dbf_system_path(get_full_table_name(name)));
+        file->put_at(0, image.data(), image.size());
+    }
+    if (has_memo) create_memo_file(name);
+    tk_wstring listed(name);
+    listed.to_lower();
+    tables_.push_back(listed);
+    return get_table(name, dbf_recordset::mode_append);
+}
+
+void dbf_database::create_memo_file(const std::u16string& name) {
+    tk_wlog(2, u"dbf_database::create_memo_file(%s)", name);
+    std::u16string memo_name = name;
+    if (!ends_with_nocase(memo_name, u".dbt")) memo_name += u".dbt";
+    const std::u16string full = get_full_table_name(memo_name);
+    tk_wlog(1, u"Full memo file name: %s", full);
+    old_memo_file::create(dbf_system_path(full));
+}
+
+std::unique_ptr<udb_recordset> dbf_database::get_table(const std::u16string&,
+                                                       const std::u16string&, int) {
+    return nullptr;
+}
+
+std::unique_ptr<udb_recordset> dbf_database::get_table(const std::u16string& name,
+                                                       int open_mode) {
+    tk_wlog(2, u"dbf_database::get_table(%s)", name);
+    const std::u16string full = find_file_nocase(get_full_table_name(name));
+    if (full.empty()) throw TK_MAIL_ASSERTION();
+    return std::make_unique<dbf_recordset>(dbf_system_path(full), name, open_mode,
+                                           codepage_mark_);
+}
+
+bool dbf_database::test_query(const std::u16string&) { return false; }
+
+void dbf_database::delete_tab(const std::u16string& name) {
+    tk_wlog(2, u"dbf_database::delete_tab(%s)", name);
+    udb_database::delete_tab(name);
+    std::u16string full = get_full_table_name(name);
+    const std::u16string found = find_file_nocase(full);
+    if (found.empty())
+        tk_wlog(2, u"File '%s' not exists", full);
+    else
+        full = found;
+    if (std::remove(dbf_system_path(full).c_str()) != 0) throw tk_exception_ex();
+    // Companions in any case of their extension; absent ones are fine.
+    const std::u16string base = strip_extension(full);
+    for (const char16_t* ext : {u".dbt", u".fpt", u".smt"}) {
+        std::vector<std::u16string> companions;
+        tk_find_files(base + ext, companions, true);
+        const size_t slash = base.find_last_of(u"/\\");
+        const std::u16string folder =
+            slash == std::u16string::npos ? std::u16string() : base.substr(0, slash + 1);
+        for (const auto& companion : companions)
+            std::remove(dbf_system_path(folder + companion).c_str());
+    }
+}
+
+void dbf_database::delete_all_tables() {
+    tk_log(2, "dbf_database::delete_all_tables");
+    const std::vector<std::u16string> names = tables_;
+    for (const auto& name : names) delete_tab(name);
+}

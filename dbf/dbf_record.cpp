@@ -1,0 +1,73 @@
+#include "dbf_record.h"
+
+#include "dbf_codec.h"
+#include "dbf_memo_file.h"
+#include "tk_logger.h"
+
+dbf_field::dbf_field(std::u16string name, std::string_view bytes,
+                     const dbf_field_descriptor7& fd, int code_page, bool level7)
+    : udb_field(std::move(name), int32_t(bytes.size()),
+                dbf_get_variant(bytes, fd, code_page, level7)) {
+    tk_log(1, "dbf_field::ctor");
+}
+
+dbf_field::dbf_field(std::u16string name, int32_t size, const ole_variant& value)
+    : udb_field(std::move(name), size, value) {
+    tk_log(1, "dbf_field::ctor");
+}
+
+dbf_record::dbf_record(std::string_view bytes, const dbf_table_layout& layout,
+                       const std::vector<std::u16string>& names, dbf_memo_file* memo,
+                       int code_page)
+    : memo_(memo), code_page_(code_page), code_page_mark_(layout.header.codepage_mark) {
+    tk_log(2, "dbf_record::ctor");
+    if (tk_log_detail::wants(1)) {
+        std::string head(bytes.substr(0, 20));
+        head.resize(20, ' ');
+        tk_log(1, "data=%s", head);
+    }
+    deleted_ = !bytes.empty() && bytes[0] == '*';
+    tk_log(1, "Got deleted flag: %d", int(deleted_));
+    const bool level7 = dbf_is_level7(layout.header.version);
+    for (size_t i = 0; i < layout.fields.size(); ++i) {
+        const auto& fd = layout.fields[i];
+        const char type = dbf_fd_type(fd);
+        const uint16_t vartype = dbf_get_vartype_2(fd);
+        tk_log(1, "field #%d: type=%08X, size=%d", int(i), unsigned(vartype),
+               int(layout.widths[i]));
+        const size_t offset = 1 + size_t(layout.offsets[i]);
+        if (offset + layout.widths[i] > bytes.size()) break;  // cannot happen for a checked layout
+        std::string_view field = bytes.substr(offset, layout.widths[i]);
+        if (type == 'M' || type == 'G' || type == 'P') {
+            push_back(get_memo_field(names[i], field, type == 'M'));
+        } else if (layout.widths[i] == 0) {
+            break;
+        } else {
+            emplace_back<dbf_field>(names[i], field, fd, code_page, level7);
+        }
+    }
+}
+
+std::unique_ptr<udb_field> dbf_record::get_memo_field(const std::u16string& name,
+                                                      std::string_view field_bytes,
+                                                      bool is_text) {
+    tk_log(1, "dbf_record::get_memo_field");
+    if (memo_ == nullptr) {
+        tk_log(1, "No MEMO file!");
+        return std::make_unique<dbf_field>(name, 0, ole_variant());
+    }
+    const uint32_t block = memo_->get_block_number(field_bytes);
+    tk_log(1, "Got memo block number: %d", int(block));
+    if (block == 0) return std::make_unique<dbf_field>(name, 0, ole_variant());
+    std::string text = memo_->read_memo(block);
+    if (!is_text) {
+        // Binary memos keep their bytes: one byte per character.
+        std::u16string raw(text.begin(), text.end());
+        for (size_t i = 0; i < text.size(); ++i) raw[i] = char16_t(uint8_t(text[i]));
+        return std::make_unique<dbf_field>(name, int32_t(text.size()),
+                                           ole_variant::from_wstring(raw, VT_BSTR));
+    }
+    std::u16string wide = dbf_decode_text(text, code_page_);
+    tk_wlog(1, u"Got MEMO: %s", wide);
+    return std::make_unique<dbf_field>(name, int32_t(text.size()), ole_variant(wide));
+}

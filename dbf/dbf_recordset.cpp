@@ -1,0 +1,194 @@
+#include "dbf_recordset.h"
+
+#include <cstring>
+
+#include "dbf_codec.h"
+#include "dbf_exception.h"
+#include "dbf_file.h"
+#include "dbf_memo_file.h"
+#include "dbf_record.h"
+#include "tk_logger.h"
+#include "tk_string.h"
+
+namespace {
+
+std::string upper_ascii(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return s;
+}
+
+}  // namespace
+
+dbf_recordset::dbf_recordset(const std::string& path, std::u16string name, int open_mode,
+                             uint8_t codepage_mark)
+    : udb_recordset(std::move(name), false),
+      path_(path),
+      open_mode_(open_mode),
+      user_codepage_mark_(codepage_mark) {
+    tk_log(2, "dbf_recordset::ctor(%s, cp=%d)", path, int(codepage_mark));
+    file_ = std::make_unique<dbf_file>(path, open_mode != mode_read);
+    if (open_mode != mode_read && open_mode != mode_append) {
+        tk_log(1, "a_mode=%d, returning...", open_mode);
+        return;
+    }
+    layout_ = dbf_read_layout(*file_);
+    header_read_ = true;
+    for (const auto& fd : layout_.fields) {
+        tk_log(2, "dbf_recordset::fd7_post_process");
+        t_ftd& ftd = schema_.add(dbf_ftd_from_descriptor(fd));
+        names_.push_back(ftd.name);
+    }
+    memo_type_ = dbf_get_memo_type(layout_.header);
+    tk_log(1, "%s", dbf_memo_type_text(memo_type_));
+    try {
+        init_memo_file();
+    } catch (const dbf_no_memo_exception& e) {
+        tk_log(3, "%s", e.message());
+    }
+    set_counter(layout_.header.record_count);
+    tk_log(1, "Table has %d records, code page %d", int(layout_.header.record_count),
+           get_codepage());
+    if (open_mode == mode_read) init_indexes();
+    record_.assign(layout_.header.record_length, ' ');
+    tk_log(2, "dbf_recordset::ctor - at the END");
+}
+
+dbf_recordset::~dbf_recordset() {
+    try {
+        flush();
+    } catch (const std::exception& e) {
+        tk_log(3, "ERROR: records of %s were not written: %s", path_, e.what());
+    }
+}
+
+std::string dbf_recordset::companion_path(const char* extension) const {
+    std::string base = path_;
+    const size_t slash = base.find_last_of("/\\");
+    const size_t dot = base.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) base.resize(dot);
+    std::string lower = base + "." + extension;
+    if (dbf_file::exists(lower)) return lower;
+    std::string upper = base + "." + upper_ascii(extension);
+    if (dbf_file::exists(upper)) return upper;
+    return lower;
+}
+
+void dbf_recordset::init_memo_file() {
+    if (memo_type_ == dbf_memo_none) return;
+    memo_ = dbf_open_memo_file(memo_type_, companion_path(dbf_memo_extension(memo_type_)),
+                               open_mode_ == mode_append && memo_type_ == dbf_memo_old);
+}
+
+void dbf_recordset::init_indexes() {
+    tk_log(2, "dbf_recordset::init_indexes(%s)", path_);
+    std::string idx = companion_path("idx");
+    if (dbf_file::exists(idx)) {
+        tk_log(2, "dbf_recordset::process_idx(%s)", idx);
+        return;
+    }
+    tk_log(1, "Failed to find .idx, try to locate .cdx");
+    std::string cdx = companion_path("cdx");
+    if (dbf_file::exists(cdx)) {
+        tk_log(2, "dbf_recordset::process_cdx(%s)", cdx);
+        return;
+    }
+    tk_log(1, "Failed to find .cdx, aborting");
+}
+
+int dbf_recordset::get_codepage() const {
+    tk_log(2, "dbf_recordset::get_codepage");
+    uint8_t mark = layout_.header.codepage_mark;
+    if (user_codepage_mark_ != 0) {
+        tk_log(1, "Setting user-defined codepage: %d", int(user_codepage_mark_));
+        mark = user_codepage_mark_;
+    } else {
+        tk_log(1, "DBF file has codepage: %d", int(mark));
+    }
+    return dbf_codepage_for_mark(mark);
+}
+
+old_memo_file* dbf_recordset::memo_writer() {
+    if (memo_type_ != dbf_memo_old)
+        throw dbf_exception("Memo fields of this table format cannot be written");
+    if (memo_ == nullptr) memo_ = old_memo_file::create(companion_path("dbt"));
+    return static_cast<old_memo_file*>(memo_.get());
+}
+
+void dbf_recordset::append_record(const udb_record& record) {
+    tk_log(2, "dbf_recordset::append_record");
+    TK_ASSERT(header_read_ && open_mode_ != mode_read);
+    unsigned char* out = reinterpret_cast<unsigned char*>(record_.data());
+    out[0] = ' ';
+    const size_t n = std::min(record.size(), layout_.fields.size());
+    std::string overflowed;
+    for (size_t i = 0; i < layout_.fields.size(); ++i) {
+        unsigned char* at = out + 1 + layout_.offsets[i];
+        const uint32_t width = layout_.widths[i];
+        if (i >= n) {
+            std::memset(at, ' ', width);
+            continue;
+        }
+        const udb_field& field = record[i];
+        if (tk_log_detail::wants(1))
+            tk_log(1, "Processing field #%d (size=%d): %s", int(i), int(width), field.to_string());
+        const char type = dbf_fd_type(layout_.fields[i]);
+        old_memo_file* memo = nullptr;
+        if ((type == 'M' || type == 'G') && !field.is_empty()) memo = memo_writer();
+        if (dbf_put_value(at, layout_.fields[i], width, field, memo) ==
+            dbf_put_result::number_too_wide) {
+            if (!overflowed.empty()) overflowed += ", ";
+            overflowed += tk_ucs2_to_ansi(names_[i]);
+        }
+    }
+    pending_.append(record_);
+    ++pending_count_;
+    const uint32_t number = record_count();
+    if (pending_.size() >= batch_bytes) flush();
+    if (!overflowed.empty()) {
+        throw dbf_exception("Value does not fit into field " + overflowed + " of table " +
+                            tk_ucs2_to_ansi(name_) + ", record #" + std::to_string(number) +
+                            ": written as asterisks");
+    }
+}
+
+void dbf_recordset::flush() {
+    if (pending_count_ == 0) return;
+    const uint64_t at = uint64_t(layout_.header.header_length) +
+                        uint64_t(layout_.header.record_count) * layout_.header.record_length;
+    file_->put_at(at, pending_.data(), pending_.size());
+    // Only now that the records are on disk may the header count them.
+    const uint32_t count = layout_.header.record_count + pending_count_;
+    unsigned char word[4];
+    dbf_put_le32(word, count);
+    file_->put_at(4, word, 4);
+    layout_.header.record_count = count;
+    set_counter(count);
+    pending_.clear();
+    pending_count_ = 0;
+}
+
+udb_record* dbf_recordset::get_item() {
+    tk_log(2, "dbf_recordset::get_item");
+    if (!header_read_ || cursor_ >= record_count()) return nullptr;
+    flush();
+    const size_t length = layout_.header.record_length;
+    std::string bytes(length, '\0');
+    tk_log(1, "Reading at %lld",
+           (long long)(uint64_t(layout_.header.header_length) + uint64_t(cursor_) * length));
+    file_->get_at(uint64_t(layout_.header.header_length) + uint64_t(cursor_) * length,
+                  bytes.data(), length);
+    current_.reset();
+    current_ = std::make_unique<dbf_record>(bytes, layout_, names_, memo_.get(), get_codepage());
+    return current_.get();
+}
+
+bool dbf_recordset::is_eof() { return !header_read_ || cursor_ >= record_count(); }
+
+void dbf_recordset::next() { ++cursor_; }
+
+void dbf_recordset::prev() {
+    if (cursor_ != 0) --cursor_;
+}
+
+void dbf_recordset::move_first() { cursor_ = 0; }
