@@ -12,6 +12,7 @@
 #include "tk_codepage.h"
 #include "tk_error_converter.h"
 #include "tk_logger.h"
+#include "tk_path.h"
 #include "tk_string.h"
 
 const tk_cmd_option kslagent_options[] = {
@@ -119,7 +120,7 @@ void fatal_exit(const std::string& message) {
 
 void process_tab_file(const std::string& path) {
     tk_log(1, "process_tab_file(%s)", path);
-    if (!conv_is_readable_file(path)) {
+    if (!tk_is_file_exist(path, tk_file_mode_read)) {
         fatal_exit("Table names file does not exist.\nPlease verify the correct path/name was given.");
     }
     std::ifstream in(path, std::ios::binary);

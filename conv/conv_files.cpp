@@ -1,41 +1,13 @@
 #include "conv_files.h"
 
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
-bool conv_is_folder(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && fs::is_directory(fs::path(path), ec);
-}
-
 bool conv_is_existing_entry(const std::string& path) {
     std::error_code ec;
     return !path.empty() && fs::exists(fs::path(path), ec);
-}
-
-bool conv_is_readable_file(const std::string& path) {
-    if (path.empty() || conv_is_folder(path)) return false;
-    std::ifstream in(path, std::ios::binary);
-    return in.is_open();
-}
-
-bool conv_is_writable_file(const std::string& path) {
-    if (path.empty() || conv_is_folder(path)) return false;
-    std::error_code ec;
-    if (!fs::exists(fs::path(path), ec)) return false;  // never create it here
-    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-    return f.is_open();
-}
-
-std::string conv_folder_of(const std::string& path) {
-    if (path.empty()) return {};
-    std::error_code ec;
-    const fs::path absolute = fs::absolute(fs::path(path), ec);
-    if (ec) return {};
-    return absolute.parent_path().string();
 }
 
 conv_line_result conv_read_line(std::istream& in, std::string& line, size_t limit) {

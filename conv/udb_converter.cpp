@@ -7,6 +7,7 @@
 #include "tk_cmd_line.h"
 #include "tk_exception.h"
 #include "tk_logger.h"
+#include "tk_path.h"
 #include "udb_profile.h"
 
 void tk_thread_functor::operator()() {
@@ -21,12 +22,14 @@ tk_converter::tk_converter() { tk_log(2, "tk_converter::ctor"); }
 void tk_converter::set_logfile(const std::string& file_name) {
     tk_log(1, "tk_convertor::set_logfile(%s)", file_name);
     if (!file_name.empty()) {
-        // A folder of that name "exists" but can never take log lines.
-        if (conv_is_existing_entry(file_name) && !conv_is_writable_file(file_name)) {
+        // Anything of that name that cannot take lines is refused, a folder
+        // or a file without read permission included: logging into it would
+        // lose every line without a word.
+        if (conv_is_existing_entry(file_name) &&
+            !tk_is_file_exist(file_name, tk_file_mode_write)) {
             throw tk_exception("Logfile name specifies an existing read-only file.", 1);
         }
-        const std::string folder = conv_folder_of(file_name);
-        if (!conv_is_folder(folder)) {
+        if (!tk_is_path_exist(tk_file_name(file_name).folder_path())) {
             throw tk_exception(
                 "Logfile path does not exist.\nPlease verify the correct path was given.", 1);
         }

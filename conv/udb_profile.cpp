@@ -6,6 +6,7 @@
 #include "tk_cmd_line.h"
 #include "tk_exception.h"
 #include "tk_logger.h"
+#include "tk_path.h"
 #include "tk_string.h"
 
 namespace {
@@ -20,7 +21,7 @@ bool udb_profile::load(const std::u16string& path) {
     tk_wlog(2, u"udb_profile::load(%s)", path);
     std::string narrow;
     const bool representable = tk_ucs2_to_system(path, narrow);
-    if (representable && !conv_is_readable_file(narrow)) {
+    if (representable && !tk_is_file_exist(narrow, tk_file_mode_read)) {
         throw tk_exception(
             "Profile does not exist. Please verify the correct path/name was given.", 1);
     }

@@ -45,8 +45,11 @@ protected:
         return parse_cmd_line(static_cast<int>(argv.size()), argv.data());
     }
     // Runs a parse that must end the process; returns what it wrote on
-    // standard error.
+    // standard error.  A fresh converter for each call, so that calls do not see each other's
+    // settings.
     std::string parse_expecting_end(const std::vector<std::string>& args) {
+        converter_.reset();
+        converter_ = std::make_unique<kestrel_convertor>();
         ::testing::internal::CaptureStderr();
         try {
             parse(args);
