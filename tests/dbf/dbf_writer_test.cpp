@@ -1,0 +1,266 @@
+// Writing tables: the type mapping of new fields, the bytes of appended
+// records, memo references, numbers that do not fit, and the record count in
+// the header while records are collected in batches.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "dbf_codec.h"
+#include "dbf_database.h"
+#include "dbf_exception.h"
+#include "dbf_file.h"
+#include "dbf_recordset.h"
+#include "dbf_test_util.h"
+#include "ole_date.h"
+#include "udb_record.h"
+
+using dbf_test::read_all;
+using dbf_test::temp_folder;
+
+namespace {
+
+std::u16string w(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+ole_systemtime date_time(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    ole_systemtime st;
+    st.year = uint16_t(y);
+    st.month = uint16_t(mo);
+    st.day = uint16_t(d);
+    st.hour = uint16_t(h);
+    st.minute = uint16_t(mi);
+    st.second = uint16_t(s);
+    return st;
+}
+
+ole_decimal dec(const char* text) { return *ole_decimal::from_string(text); }
+
+struct column {
+    std::string name;
+    uint16_t vt;
+    uint32_t size;
+    uint32_t reserved;
+};
+
+udb_schema make_schema(const std::vector<column>& columns) {
+    udb_schema schema;
+    for (const auto& c : columns)
+        schema.add(t_ftd(c.size, w(c.name), c.vt, false, false, ole_variant(), c.reserved));
+    return schema;
+}
+
+udb_record make_record(const std::vector<ole_variant>& values) {
+    udb_record record;
+    for (size_t i = 0; i < values.size(); ++i)
+        record.emplace_back<udb_field>(u"F" + w(std::to_string(i)), 0, values[i]);
+    return record;
+}
+
+uint32_t le32_at(const std::string& s, size_t at) {
+    return dbf_le32(reinterpret_cast<const unsigned char*>(s.data()) + at);
+}
+
+// One table in a fresh folder, through the database as the conversion uses it.
+struct table_fixture {
+    temp_folder dir;
+    std::unique_ptr<dbf_database> db;
+    std::unique_ptr<udb_recordset> table;
+
+    explicit table_fixture(const std::vector<column>& columns, const std::string& name = "t") {
+        db = std::make_unique<dbf_database>(w(dir.str()), 4, 0);
+        table = db->create_table(w(name), make_schema(columns), udb_indexes());
+    }
+    dbf_recordset& rs() { return static_cast<dbf_recordset&>(*table); }
+    std::string bytes() {
+        rs().flush();
+        return read_all(dir.file("t.dbf"));
+    }
+};
+
+}  // namespace
+
+TEST(DbfCreateField, TypeMapping) {
+    struct {
+        uint16_t vt;
+        uint32_t size, reserved;
+        char type;
+        int width, decimals;
+    } cases[] = {
+        {VT_I1, 0, 0, 'N', 4, 0},          {VT_I2, 0, 0, 'N', 6, 0},
+        {VT_UI1, 0, 0, 'N', 6, 0},         {VT_I4, 0, 0, 'N', 11, 0},
+        {VT_UI2, 0, 0, 'N', 11, 0},        {VT_INT, 0, 0, 'N', 11, 0},
+        {VT_R4, 0, 0, 'N', 19, 5},         {VT_CY, 0, 0, 'N', 19, 5},
+        {VT_UI4, 0, 0, 'N', 19, 5},        {VT_I8, 0, 0, 'N', 19, 5},
+        {VT_UI8, 0, 0, 'N', 19, 5},        {VT_R8, 0, 0, 'B', 8, 0},
+        {VT_DATE, 0, 1, 'T', 8, 0},        {VT_DATE, 0, 3, 'T', 8, 0},
+        {VT_DATE, 0, 2, 'D', 8, 0},        {VT_DATE, 0, 0, 'C', 19, 0},
+        {VT_BSTR, 10, 0, 'C', 11, 0},      {VT_BSTR, 1, 0, 'C', 2, 0},
+        {VT_BSTR, 254, 0, 'C', 255, 0},    {VT_BSTR, 255, 0, 'M', 10, 0},
+        {VT_BSTR, 0, 0, 'M', 10, 0},       {VT_BOOL, 0, 0, 'L', 1, 0},
+        {VT_DECIMAL, 0, 10 * 256 + 2, 'N', 12, 2}, {VT_DECIMAL, 0, 0, 'N', 2, 0},
+        {VT_BINARY, 100, 0, 'M', 10, 0},   {VT_BLOB, 0, 0, 'M', 10, 0},
+    };
+    for (const auto& c : cases) {
+        auto fd = dbf_create_field(t_ftd(c.size, u"X", c.vt, false, false, ole_variant(), c.reserved));
+        EXPECT_EQ(char(fd[11]), c.type) << c.vt << "/" << c.size << "/" << c.reserved;
+        EXPECT_EQ(int(fd[16]), c.width) << c.vt << "/" << c.size;
+        EXPECT_EQ(int(fd[17]), c.decimals) << c.vt;
+    }
+}
+
+TEST(DbfAppend, ThreeLogicalRecords) {
+    table_fixture t({{"FLAG", VT_BOOL, 0, 0}});
+    t.table->append_record(make_record({ole_variant(true)}));
+    t.table->append_record(make_record({ole_variant(false)}));
+    t.table->append_record(make_record({ole_variant()}));
+    std::string bytes = t.bytes();
+    ASSERT_EQ(bytes.size(), 65u + 3 * 2);
+    EXPECT_EQ(le32_at(bytes, 4), 3u);
+    EXPECT_EQ(bytes.substr(65), " T F ?");
+    EXPECT_EQ(bytes[0], '\x03');
+}
+
+TEST(DbfAppend, ValueBytesByType) {
+    table_fixture t({{"NAME", VT_BSTR, 5, 0},
+                     {"AMOUNT", VT_DECIMAL, 0, 10 * 256 + 2},
+                     {"STAMP", VT_DATE, 0, 1},
+                     {"DAY", VT_DATE, 0, 2},
+                     {"RATE", VT_R8, 0, 0},
+                     {"QTY", VT_I4, 0, 0}});
+    t.table->append_record(make_record({ole_variant(u"abc"), ole_variant(dec("123.45")),
+                                        ole_variant(date_time(2004, 1, 15, 10, 30)),
+                                        ole_variant(date_time(2004, 1, 15)), ole_variant(2.5),
+                                        ole_variant(-42)}));
+    t.table->append_record(make_record({ole_variant(), ole_variant(), ole_variant(),
+                                        ole_variant(), ole_variant(), ole_variant()}));
+    std::string bytes = t.bytes();
+    const size_t hlen = 32 + 6 * 32 + 1, rlen = 1 + 6 + 12 + 8 + 8 + 8 + 11;
+    ASSERT_EQ(bytes.size(), hlen + 2 * rlen);
+    std::string r = bytes.substr(hlen, rlen);
+    EXPECT_EQ(r.substr(0, 1), " ");
+    EXPECT_EQ(r.substr(1, 6), "abc   ");
+    EXPECT_EQ(r.substr(7, 12), "      123.45");
+    EXPECT_EQ(le32_at(r, 19), 2453020u);
+    EXPECT_EQ(le32_at(r, 23), 37800000u);
+    EXPECT_EQ(r.substr(27, 8), "20040115");
+    double rate;
+    std::memcpy(&rate, r.data() + 35, 8);
+    EXPECT_EQ(rate, 2.5);
+    EXPECT_EQ(r.substr(43, 11), "        -42");
+    std::string empty = bytes.substr(hlen + rlen, rlen);
+    EXPECT_EQ(empty.substr(1, 18), std::string(18, ' '));
+    EXPECT_EQ(le32_at(empty, 19), 0u);  // reads back as the empty value
+    EXPECT_EQ(empty.substr(27, 8), std::string(8, ' '));
+    EXPECT_EQ(empty.substr(43, 11), std::string(11, ' '));
+}
+
+TEST(DbfAppend, DateTextsInDateFields) {
+    table_fixture t({{"DAY", VT_DATE, 0, 2}, {"STAMP", VT_DATE, 0, 1}});
+    t.table->append_record(make_record({ole_variant(u"2004-01-15 10:30:00"),
+                                        ole_variant(u"15.01.2004 10:30:00")}));
+    std::string r = t.bytes().substr(32 + 64 + 1);
+    EXPECT_EQ(r.substr(1, 8), "20040115");
+    EXPECT_EQ(le32_at(r, 9), 2453020u);
+    EXPECT_EQ(le32_at(r, 13), 37800000u);
+}
+
+TEST(DbfAppend, MemoReferencesAndEmptyMemo) {
+    table_fixture t({{"ID", VT_I2, 0, 0}, {"NOTES", VT_BSTR, 0, 0}});
+    t.table->append_record(make_record({ole_variant(short(1)), ole_variant(u"first")}));
+    t.table->append_record(make_record({ole_variant(short(2)), ole_variant(u"")}));
+    t.table->append_record(make_record({ole_variant(short(3)), ole_variant()}));
+    t.table->append_record(
+        make_record({ole_variant(short(4)), ole_variant(std::u16string(600, u'x'))}));
+    t.table->append_record(make_record({ole_variant(short(5)), ole_variant(u"last")}));
+    std::string bytes = t.bytes();
+    EXPECT_EQ(bytes[0], '\x83');
+    const size_t hlen = 32 + 64 + 1, rlen = 17;
+    EXPECT_EQ(bytes.substr(hlen + 7, 10), "         1");
+    EXPECT_EQ(bytes.substr(hlen + rlen + 7, 10), std::string(10, ' '));
+    EXPECT_EQ(bytes.substr(hlen + 2 * rlen + 7, 10), std::string(10, ' '));
+    EXPECT_EQ(bytes.substr(hlen + 3 * rlen + 7, 10), "         2");
+    EXPECT_EQ(bytes.substr(hlen + 4 * rlen + 7, 10), "         4");
+    std::string memo = read_all(t.dir.file("t.dbt"));
+    EXPECT_EQ(le32_at(memo, 0), 5u);
+    EXPECT_EQ(memo.substr(512, 7), "first\x1A\x1A");
+    EXPECT_EQ(memo.substr(2048, 6), "last\x1A\x1A");
+}
+
+TEST(DbfAppend, NumberWiderThanItsFieldIsNeverCut) {
+    table_fixture t({{"ID", VT_I2, 0, 0}, {"SMALL", VT_I2, 0, 0}, {"NAME", VT_BSTR, 4, 0}});
+    t.table->append_record(make_record({ole_variant(short(1)), ole_variant(short(7)),
+                                        ole_variant(u"ok")}));
+    try {
+        t.table->append_record(make_record({ole_variant(short(2)), ole_variant(12345678),
+                                            ole_variant(u"kept")}));
+        FAIL() << "no error for a number wider than its field";
+    } catch (const dbf_exception& e) {
+        EXPECT_EQ(e.level(), 0);
+        EXPECT_EQ(e.message(),
+                  "Value does not fit into field SMALL of table t, record #2: written as "
+                  "asterisks");
+    }
+    std::string bytes = t.bytes();
+    const size_t hlen = 32 + 96 + 1, rlen = 1 + 6 + 6 + 5;
+    ASSERT_EQ(bytes.size(), hlen + 2 * rlen);
+    EXPECT_EQ(le32_at(bytes, 4), 2u);
+    EXPECT_EQ(bytes.substr(hlen + rlen, rlen), "      2******kept ");
+}
+
+TEST(DbfAppend, DoubleInNarrowNumericIsRoundedToItsDecimals) {
+    table_fixture t({{"AMOUNT", VT_DECIMAL, 0, 6 * 256 + 2}});
+    // The decimal's own text "1.23456789" is wider than N(8,2); at two
+    // decimals it fits and is the same number at the field's precision.
+    t.table->append_record(make_record({ole_variant(dec("1.23456789"))}));
+    EXPECT_EQ(t.bytes().substr(32 + 32 + 1 + 1, 8), "    1.23");
+}
+
+TEST(DbfAppend, HeaderNeverCountsRecordsNotOnDisk) {
+    table_fixture t({{"NAME", VT_BSTR, 99, 0}});
+    const std::string path = t.dir.file("t.dbf");
+    const size_t hlen = 65, rlen = 101;
+    const int total = int(dbf_recordset::batch_bytes / rlen) * 2 + 17;
+    for (int i = 0; i < total; ++i) {
+        t.table->append_record(make_record({ole_variant(w("row " + std::to_string(i)))}));
+        if (i % 500 == 0 || i == total - 1) {
+            std::string bytes = read_all(path);
+            const uint32_t count = le32_at(bytes, 4);
+            ASSERT_LE(hlen + size_t(count) * rlen, bytes.size()) << "after record " << i;
+            ASSERT_LE(count, uint32_t(i + 1));
+        }
+    }
+    t.rs().flush();
+    std::string bytes = read_all(path);
+    EXPECT_EQ(le32_at(bytes, 4), uint32_t(total));
+    EXPECT_EQ(bytes.size(), hlen + size_t(total) * rlen);
+    EXPECT_EQ(bytes.substr(hlen + size_t(total - 1) * rlen, 9), " row " + std::to_string(total - 1).substr(0, 4));
+}
+
+TEST(DbfAppend, DestructionWritesTheLastBatch) {
+    temp_folder dir;
+    {
+        dbf_database db(w(dir.str()), 4, 0);
+        auto table = db.create_table(u"t", make_schema({{"N", VT_I4, 0, 0}}), udb_indexes());
+        for (int i = 0; i < 10; ++i) table->append_record(make_record({ole_variant(i)}));
+    }
+    std::string bytes = read_all(dir.file("t.dbf"));
+    EXPECT_EQ(le32_at(bytes, 4), 10u);
+    EXPECT_EQ(bytes.size(), 65u + 10 * 12);
+}
+
+TEST(DbfAppend, ReopenedTableAppendsAfterItsRecords) {
+    temp_folder dir;
+    dbf_database db(w(dir.str()), 4, 0);
+    {
+        auto table = db.create_table(u"t", make_schema({{"N", VT_I4, 0, 0}}), udb_indexes());
+        table->append_record(make_record({ole_variant(1)}));
+    }
+    {
+        auto table = db.get_table(u"t", dbf_recordset::mode_append);
+        table->append_record(make_record({ole_variant(2)}));
+    }
+    auto table = db.get_table(u"t", dbf_recordset::mode_read);
+    std::vector<int> values;
+    for (table->move_first(); !table->is_eof(); table->next())
+        values.push_back(table->get_item()->at(0).to_long());
+    EXPECT_EQ(values, (std::vector<int>{1, 2}));
+}
