@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,7 @@ struct connection {
     db_ptr db;
     std::string path;
     std::string user;  // the session user, upper case
+    std::set<std::string> schemas;  // names that qualify tables: SYS, the user, the owners
     bool session_active = false;
     sqlite_stmt_ptr catalog_lookup;  // ocilite_columns by (table, column); null without catalog
 };

@@ -473,6 +473,16 @@ KOCI_API sword OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISession* us
     if (!build_dictionary(c.db.get(), user, has_users, msg))
         return fail(err, ora_error{3113, std::string(ora_message(3113))});
     c.user = user;
+    c.schemas = {"SYS", "PUBLIC", user};
+    if (has_main_table(c.db.get(), "ocilite_tables")) {
+        sqlite3_stmt* raw = nullptr;
+        sqlite3_prepare_v2(c.db.get(), "SELECT DISTINCT owner FROM main.ocilite_tables", -1, &raw,
+                           nullptr);
+        sqlite_stmt_ptr q(raw);
+        while (q && sqlite3_step(q.get()) == SQLITE_ROW)
+            if (const auto* o = sqlite3_column_text(q.get(), 0))
+                c.schemas.insert(reinterpret_cast<const char*>(o));
+    }
     c.session_active = true;
     usr->begun = true;
     svc->session = usr;
@@ -729,7 +739,7 @@ KOCI_API sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp,
 
     std::string sql;
     ora_error e;
-    if (!rewrite_sql(s->sql, sql, e)) return fail(err, std::move(e));
+    if (!rewrite_sql(s->sql, sql, e, s->conn->schemas)) return fail(err, std::move(e));
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(s->conn->db.get(), sql.c_str(), static_cast<int>(sql.size()), &raw,

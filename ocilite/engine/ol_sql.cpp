@@ -102,7 +102,18 @@ std::string format_error(const ora_error& e) {
     return head + e.message + "\n";
 }
 
-bool rewrite_sql(std::string_view in, std::string& out, ora_error& err) {
+// True when a "." follows position j (after blanks); sets `after` past it and its blanks.
+bool dot_follows(std::string_view in, std::size_t j, std::size_t& after) {
+    while (j < in.size() && std::isspace(static_cast<unsigned char>(in[j]))) ++j;
+    if (j >= in.size() || in[j] != '.') return false;
+    ++j;
+    while (j < in.size() && std::isspace(static_cast<unsigned char>(in[j]))) ++j;
+    after = j;
+    return true;
+}
+
+bool rewrite_sql(std::string_view in, std::string& out, ora_error& err,
+                 const std::set<std::string>& schemas) {
     out.clear();
     out.reserve(in.size() + 16);
     std::string first_word;
@@ -167,6 +178,12 @@ bool rewrite_sql(std::string_view in, std::string& out, ora_error& err) {
                 err = make_error(1741);
                 return false;
             }
+            std::size_t after = 0;
+            if (schemas.count(std::string(in.substr(i + 1, end - i - 1))) &&
+                dot_follows(in, end + 1, after)) {
+                i = after;
+                continue;
+            }
             out.append(in.substr(i, end + 1 - i));
             i = end + 1;
             continue;
@@ -179,15 +196,11 @@ bool rewrite_sql(std::string_view in, std::string& out, ora_error& err) {
                 ++j;
             }
             if (was_first) first_word = word;
-            // The dictionary views live in the TEMP schema: "SYS.USER_VIEWS" -> "USER_VIEWS".
-            if (word == "SYS") {
-                std::size_t k = j;
-                while (k < n && std::isspace(static_cast<unsigned char>(in[k]))) ++k;
-                if (k < n && in[k] == '.') {
-                    i = k + 1;
-                    while (i < n && std::isspace(static_cast<unsigned char>(in[i]))) ++i;
-                    continue;
-                }
+            // "SYS.USER_VIEWS" -> "USER_VIEWS", "SCOTT.EMP" -> "EMP".
+            std::size_t after = 0;
+            if (schemas.count(word) && dot_follows(in, j, after)) {
+                i = after;
+                continue;
             }
             if (word.find_first_of("$#") != std::string::npos)
                 out += '"' + word + '"';

@@ -5,12 +5,14 @@
 // and mends the few places where they differ in what the reader sends:
 //   - unquoted identifiers are upper-cased, as Oracle stores them; names holding $ or # (the
 //     V$ views) are quoted so that SQLite reads them as one name;
-//   - a "SYS." schema prefix is dropped (the dictionary lives in the connection's TEMP schema);
+//   - a schema prefix ("SYS.", "SCOTT.") is dropped: an ocilite database is one schema, and
+//     the dictionary lives in the connection's TEMP schema;
 //   - '' is NULL, as in Oracle;
 //   - statements other than queries are refused (the engine serves read-only databases).
 // Oracle-only functions (concat) are registered as SQLite functions by the connection.
 #pragma once
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -31,7 +33,9 @@ std::string format_error(const ora_error& e);
 // Rewrites an Oracle query into SQLite SQL.  Returns false and fills `err` when the text is
 // not a query the engine accepts (ORA-00911 for a stray ";", ORA-01756 for an open quote,
 // ORA-01031 for statements that would write, ORA-00900 for anything else).
-bool rewrite_sql(std::string_view oracle, std::string& sqlite, ora_error& err);
+// `schemas` are the names that qualify a table (upper case); a qualifier among them is dropped.
+bool rewrite_sql(std::string_view oracle, std::string& sqlite, ora_error& err,
+                 const std::set<std::string>& schemas = {"SYS"});
 
 // Maps an error message of sqlite3_prepare / sqlite3_step to Oracle's error.
 ora_error map_sqlite_error(std::string_view message);

@@ -190,29 +190,26 @@ bool number_text(std::string_view s, std::string& out) {
         while (!digits.empty() && digits.back() == '0') digits.pop_back();
     }
     const long long n = static_cast<long long>(digits.size());
-    std::string fixed;
-    if (negative) fixed.push_back('-');
-    if (exponent <= 0) {
-        if (-exponent + n + 2 <= 64) {
+    // Fixed notation unless it would take more than 64 characters.
+    if (exponent > -80 && exponent < 80) {
+        std::string fixed;
+        if (negative) fixed.push_back('-');
+        if (exponent <= 0) {
             fixed.push_back('.');
             fixed.append(static_cast<std::size_t>(-exponent), '0');
             fixed += digits;
+        } else if (exponent < n) {
+            fixed += digits.substr(0, static_cast<std::size_t>(exponent));
+            fixed.push_back('.');
+            fixed += digits.substr(static_cast<std::size_t>(exponent));
         } else {
-            fixed.assign(65, ' ');
+            fixed += digits;
+            fixed.append(static_cast<std::size_t>(exponent - n), '0');
         }
-    } else if (exponent < n) {
-        fixed += digits.substr(0, static_cast<std::size_t>(exponent));
-        fixed.push_back('.');
-        fixed += digits.substr(static_cast<std::size_t>(exponent));
-    } else if (exponent <= 64) {
-        fixed += digits;
-        fixed.append(static_cast<std::size_t>(exponent - n), '0');
-    } else {
-        fixed.assign(65, ' ');
-    }
-    if (fixed.size() <= 64) {
-        out = std::move(fixed);
-        return true;
+        if (fixed.size() <= 64) {
+            out = std::move(fixed);
+            return true;
+        }
     }
     out.clear();
     if (negative) out.push_back('-');

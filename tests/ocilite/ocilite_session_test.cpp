@@ -1,0 +1,256 @@
+// Connection, session, counting, version and error reporting through the OCI interface.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "fixture_db.h"
+#include "oci_client.h"
+
+namespace ocilite_test {
+namespace {
+
+class SessionTest : public ::testing::Test {
+protected:
+    oci_api api;
+};
+
+TEST_F(SessionTest, ConnectsAndCountsRowsLikeTheEngine) {
+    fixture_db db;
+    session s(api);
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path())) << s.error_text();
+    // The engine's row count: SQLT_INT define, execute with one iteration, no fetch call.
+    OCIStmt* st = s.new_stmt();
+    sb4 count = 0;
+    OCIDefine* def = nullptr;
+    const std::u16string q = u16("SELECT COUNT(*) FROM \"EMP\"");
+    ASSERT_EQ(OCI_SUCCESS, api.StmtPrepare(st, s.err, reinterpret_cast<const OraText*>(q.data()),
+                                           static_cast<ub4>(q.size() * 2), OCI_NTV_SYNTAX,
+                                           OCI_DEFAULT));
+    ASSERT_EQ(OCI_SUCCESS, api.DefineByPos(st, &def, s.err, 1, &count, 4, SQLT_INT, nullptr,
+                                           nullptr, nullptr, OCI_DEFAULT));
+    ASSERT_EQ(OCI_SUCCESS, api.StmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT))
+        << s.error_text();
+    EXPECT_EQ(3, count);
+    s.free_stmt(st);
+
+    // A sub-select count of a query text, and an empty table.
+    EXPECT_EQ("2", *s.rows("SELECT COUNT(*) FROM (select * from emp where deptno = 10)")[0][0]);
+    EXPECT_EQ("0", *s.rows("SELECT COUNT(*) FROM \"TMP_T\"")[0][0]);
+}
+
+TEST_F(SessionTest, ConnectFailuresGiveOracleErrors) {
+    fixture_db db;
+    const std::string not_a_db = ::testing::TempDir() + "ocilite_not_a_db.txt";
+    std::ofstream(not_a_db) << "this is not a database file, just some text that is long enough";
+    struct row {
+        std::string target, user, password;
+        int code;
+        const char* text;
+    };
+    const row rows[] = {
+        {"/nonexistent/folder/x.db", "scott", "tiger", 12154,
+         "ORA-12154: TNS:could not resolve the connect identifier specified\n"},
+        {"", "scott", "tiger", 12154,
+         "ORA-12154: TNS:could not resolve the connect identifier specified\n"},
+        {not_a_db, "scott", "tiger", 12154,
+         "ORA-12154: TNS:could not resolve the connect identifier specified\n"},
+        {db.path(), "scott", "TIGER", 1017, "ORA-01017: invalid username/password; logon denied\n"},
+        {db.path(), "nobody", "tiger", 1017,
+         "ORA-01017: invalid username/password; logon denied\n"},
+        {db.path(), "lockme", "secret", 28000, "ORA-28000: the account is locked\n"},
+        {db.path(), "lockme", "wrong", 1017, "ORA-01017: invalid username/password; logon denied\n"},
+    };
+    for (const auto& r : rows) {
+        session s(api);
+        EXPECT_EQ(OCI_ERROR, s.connect(r.target, r.user, r.password)) << r.target << r.user;
+        EXPECT_EQ(r.code, s.error_code()) << r.target << " " << r.user;
+        EXPECT_EQ(r.text, s.error_text());
+    }
+    std::remove(not_a_db.c_str());
+}
+
+TEST_F(SessionTest, DatabaseWithoutUsersAcceptsAnyLogon) {
+    fixture_options no_users;
+    no_users.users = false;
+    fixture_db db(no_users);
+    session s(api);
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path(), "whoever", "x")) << s.error_text();
+    // Without users every table is the connected user's.
+    EXPECT_EQ(1u, s.rows("select TABLE_NAME from user_tables where table_name = 'REGIONS'").size());
+}
+
+TEST_F(SessionTest, ExecuteWithoutSessionIsNotLoggedOn) {
+    fixture_db db;
+    session s(api);
+    const std::u16string d = u16(db.path());
+    ASSERT_EQ(OCI_SUCCESS, api.ServerAttach(s.srv, s.err, reinterpret_cast<const OraText*>(d.data()),
+                                            static_cast<sb4>(d.size() * 2), OCI_DEFAULT));
+    ASSERT_EQ(OCI_SUCCESS, api.AttrSet(s.svc, OCI_HTYPE_SVCCTX, s.srv, 0, OCI_ATTR_SERVER, s.err));
+    OCIStmt* st = s.new_stmt();
+    EXPECT_EQ(OCI_ERROR, s.execute(st, "select * from emp"));
+    EXPECT_EQ(1012, s.error_code());
+    s.free_stmt(st);
+}
+
+// The version query of the engine: first row of v$version into a 128 KiB SQLT_STR buffer.
+std::string first_banner(session& s) {
+    OCIStmt* st = s.new_stmt();
+    std::u16string buf(65536, u'\0');
+    OCIDefine* def = nullptr;
+    const std::u16string q = u16("select * from v$version");
+    EXPECT_EQ(OCI_SUCCESS, s.api.StmtPrepare(st, s.err, reinterpret_cast<const OraText*>(q.data()),
+                                             static_cast<ub4>(q.size() * 2), OCI_NTV_SYNTAX,
+                                             OCI_DEFAULT));
+    EXPECT_EQ(OCI_SUCCESS, s.api.DefineByPos(st, &def, s.err, 1, buf.data(), 131072, SQLT_STR,
+                                             nullptr, nullptr, nullptr, OCI_DEFAULT));
+    EXPECT_EQ(OCI_SUCCESS,
+              s.api.StmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT))
+        << s.error_text();
+    s.free_stmt(st);
+    return u8(buf.c_str());
+}
+
+TEST_F(SessionTest, VersionBannerComesFromTheSettings) {
+    {
+        fixture_db db;
+        session s(api);
+        ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+        EXPECT_EQ("Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production",
+                  first_banner(s));
+    }
+    for (const std::string banner : {"Oracle7 Server Release 7.3.4.0.0 - Production",
+                                     "Personal Edition (unparsable)"}) {
+        fixture_options o;
+        o.banner = banner;
+        o.banner2 = "PL/SQL Release 7.3.4.0.0";
+        fixture_db db(o);
+        session s(api);
+        ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+        EXPECT_EQ(banner, first_banner(s));
+        const auto all = s.rows("select BANNER from v$version");
+        ASSERT_EQ(2u, all.size());
+        EXPECT_EQ("PL/SQL Release 7.3.4.0.0", *all[1][0]);
+    }
+}
+
+TEST_F(SessionTest, SqlErrorsSurfaceAtExecuteWithOracleTexts) {
+    fixture_db db;
+    session s(api);
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+    struct row {
+        const char* sql;
+        const char* text;
+    };
+    const row rows[] = {
+        {"select * from no_such_table", "ORA-00942: table or view does not exist\n"},
+        {"select * from SYS.NO_VIEW", "ORA-00942: table or view does not exist\n"},
+        {"select nope from emp", "ORA-00904: \"NOPE\": invalid identifier\n"},
+        {"select e.nope from emp e", "ORA-00904: \"E\".\"NOPE\": invalid identifier\n"},
+        {"select from emp", "ORA-00936: missing expression\n"},
+        {"select * from emp where", "ORA-00936: missing expression\n"},
+        {"select * from emp where empno =", "ORA-00936: missing expression\n"},
+        {"select * from emp x y", "ORA-00933: SQL command not properly ended\n"},
+        {"select * from emp;", "ORA-00911: invalid character\n"},
+        {"select 'open from emp", "ORA-01756: quoted string not properly terminated\n"},
+        {"delete from emp", "ORA-01031: insufficient privileges\n"},
+        {"explain everything", "ORA-00900: invalid SQL statement\n"},
+        {"select nosuchfunc(1) from emp", "ORA-00904: \"NOSUCHFUNC\": invalid identifier\n"},
+    };
+    for (const auto& r : rows) {
+        OCIStmt* st = s.new_stmt();
+        const std::u16string q = u16(r.sql);
+        // Prepare does no round trip: it succeeds even for bad SQL.
+        EXPECT_EQ(OCI_SUCCESS,
+                  api.StmtPrepare(st, s.err, reinterpret_cast<const OraText*>(q.data()),
+                                  static_cast<ub4>(q.size() * 2), OCI_NTV_SYNTAX, OCI_DEFAULT))
+            << r.sql;
+        EXPECT_EQ(OCI_ERROR, api.StmtExecute(s.svc, st, s.err, 0, 0, nullptr, nullptr,
+                                             OCI_DEFAULT))
+            << r.sql;
+        EXPECT_EQ(r.text, s.error_text()) << r.sql;
+        // Parse-only execution reports the same error (the engine's test_query).
+        EXPECT_EQ(OCI_ERROR, api.StmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr,
+                                             OCI_PARSE_ONLY))
+            << r.sql;
+        s.free_stmt(st);
+    }
+    OCIStmt* st = s.new_stmt();
+    EXPECT_EQ(OCI_SUCCESS, s.execute(st, "select * from emp", 1, OCI_PARSE_ONLY));
+    s.free_stmt(st);
+}
+
+TEST_F(SessionTest, ErrorGetHonoursRecordNumbersAndSmallBuffers) {
+    fixture_db db;
+    session s(api);
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+    EXPECT_EQ(942, s.query_error("select * from missing"));
+    sb4 code = 0;
+    char16_t buf[8];
+    std::fill(std::begin(buf), std::end(buf), u'#');
+    ASSERT_EQ(OCI_SUCCESS, api.ErrorGet(s.err, 1, nullptr, &code,
+                                        reinterpret_cast<OraText*>(buf), 10, OCI_HTYPE_ERROR));
+    EXPECT_EQ(u"ORA-", std::u16string(buf));  // 4 units + terminator in 10 bytes
+    EXPECT_EQ(u'#', buf[5]);
+    EXPECT_EQ(OCI_NO_DATA, api.ErrorGet(s.err, 2, nullptr, &code,
+                                        reinterpret_cast<OraText*>(buf), sizeof buf,
+                                        OCI_HTYPE_ERROR));
+}
+
+TEST_F(SessionTest, WrongHandlesAreInvalidHandles) {
+    fixture_db db;
+    session s(api);
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+    int not_a_handle = 0;
+    sb4 code = 0;
+    EXPECT_EQ(OCI_INVALID_HANDLE, api.HandleFree(&not_a_handle, OCI_HTYPE_STMT));
+    EXPECT_EQ(OCI_INVALID_HANDLE, api.HandleFree(nullptr, OCI_HTYPE_STMT));
+    // A handle of another type than the call names.
+    EXPECT_EQ(OCI_INVALID_HANDLE, api.HandleFree(s.err, OCI_HTYPE_STMT));
+    EXPECT_EQ(OCI_INVALID_HANDLE,
+              api.ErrorGet(s.svc, 1, nullptr, &code, nullptr, 0, OCI_HTYPE_ERROR));
+    EXPECT_EQ(OCI_INVALID_HANDLE,
+              api.StmtExecute(s.svc, reinterpret_cast<OCIStmt*>(s.err), s.err, 0, 0, nullptr,
+                              nullptr, OCI_DEFAULT));
+    // A freed statement.
+    OCIStmt* st = s.new_stmt();
+    s.free_stmt(st);
+    EXPECT_EQ(OCI_INVALID_HANDLE, s.execute(st, "select * from emp"));
+    EXPECT_EQ(OCI_INVALID_HANDLE, api.StmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));
+    void* h = nullptr;
+    EXPECT_EQ(OCI_INVALID_HANDLE, api.HandleAlloc(&not_a_handle, &h, OCI_HTYPE_STMT, 0, nullptr));
+    EXPECT_EQ(OCI_INVALID_HANDLE, api.HandleAlloc(s.env, &h, 77, 0, nullptr));
+}
+
+TEST_F(SessionTest, UnknownAttributesAreIllegal) {
+    fixture_db db;
+    session s(api);
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+    ub4 v = 0;
+    EXPECT_EQ(OCI_ERROR, api.AttrSet(s.svc, OCI_HTYPE_SVCCTX, &v, 4, 9999, s.err));
+    EXPECT_EQ(24315, s.error_code());
+    EXPECT_EQ("ORA-24315: illegal attribute type\n", s.error_text());
+    OCIStmt* st = s.new_stmt();
+    EXPECT_EQ(OCI_ERROR, api.AttrGet(st, OCI_HTYPE_STMT, &v, nullptr, 4242, s.err));
+    EXPECT_EQ(24315, s.error_code());
+    // The server attribute must be a server handle.
+    EXPECT_EQ(OCI_INVALID_HANDLE, api.AttrSet(s.svc, OCI_HTYPE_SVCCTX, st, 0, OCI_ATTR_SERVER, s.err));
+    s.free_stmt(st);
+}
+
+TEST_F(SessionTest, LibraryLoadsAndUnloadsRepeatedly) {
+    fixture_db db;
+    for (int i = 0; i < 20; ++i) {
+        oci_api fresh;
+        ASSERT_NE(nullptr, fresh.lib);
+        session s(fresh);
+        ASSERT_EQ(OCI_SUCCESS, s.connect(db.path())) << i;
+        EXPECT_EQ(3u, s.rows("select * from emp").size());
+        // A statement left open: unloading must clean it up.
+        OCIStmt* st = s.new_stmt();
+        EXPECT_EQ(OCI_SUCCESS, s.execute(st, "select * from dept"));
+    }
+}
+
+}  // namespace
+}  // namespace ocilite_test

@@ -1,0 +1,151 @@
+// Unit tests of the engine's text and SQL services (linked directly, not through OCI).
+#include <gtest/gtest.h>
+
+#include "ol_sql.h"
+#include "ol_text.h"
+#include "ol_types.h"
+
+namespace ocilite {
+namespace {
+
+TEST(NumberText, OracleCanonicalForms) {
+    struct row {
+        const char* in;
+        const char* out;
+    };
+    const row rows[] = {
+        {"0", "0"},
+        {"-0.000", "0"},
+        {"0.5", ".5"},
+        {"-0.25", "-.25"},
+        {"85.00", "85"},
+        {"+007", "7"},
+        {"1e40", "10000000000000000000000000000000000000000"},
+        {"1e63", "1000000000000000000000000000000000000000000000000000000000000000"},
+        {"1e64", "1.0E+64"},
+        {"-1e62", "-100000000000000000000000000000000000000000000000000000000000000"},
+        {"-1e63", "-1.0E+63"},
+        {"-1.5e100", "-1.5E+100"},
+        {"1e-63", ".000000000000000000000000000000000000000000000000000000000000001"},
+        {"1e-64", "1.0E-64"},
+        {"12345678901234567890123456789012345678901234", "12345678901234567890123456789012345678900000"},
+        {"0.99999999999999999999999999999999999999999", "1"},
+        {"123.4500", "123.45"},
+        {"1.", "1"},
+        {".1E+1", "1"},
+    };
+    for (const auto& r : rows) {
+        std::string out;
+        ASSERT_TRUE(number_text(r.in, out)) << r.in;
+        EXPECT_EQ(r.out, out) << r.in;
+    }
+    std::string out;
+    for (const char* bad : {"", "abc", "1.2.3", "1e", "--1", "12x"})
+        EXPECT_FALSE(number_text(bad, out)) << bad;
+    EXPECT_EQ(".1", number_text(0.1));
+    EXPECT_EQ("-9223372036854775808", number_text(std::int64_t{INT64_MIN}));
+}
+
+TEST(DateText, DefaultNlsFormats) {
+    date_time d;
+    ASSERT_TRUE(parse_date_time("2024-03-05 00:14:15.5", d));
+    EXPECT_EQ(500000000u, d.nanos);
+    EXPECT_EQ("05-MAR-24", date_text(d));
+    EXPECT_EQ("05-MAR-24 12.14.15.500000 AM", timestamp_text(d, 6));
+    EXPECT_EQ("05-MAR-24 12.14.15 AM", timestamp_text(d, 0));
+    ASSERT_TRUE(parse_date_time("2000-12-31", d));
+    EXPECT_EQ(0, d.hour);
+    for (const char* bad : {"", "2024-13-01", "2024-03-05X", "24-03-05", "2024-03-05 25:00:00"})
+        EXPECT_FALSE(parse_date_time(bad, d)) << bad;
+}
+
+TEST(BinaryFloatText, ScientificWithThreeExponentDigits) {
+    EXPECT_EQ("1.0000000000000001E-001", binary_float_text(0.1, false));
+    EXPECT_EQ("1.0000000000000000E+100", binary_float_text(1e100, false));
+    EXPECT_EQ("-2.50000000E-001", binary_float_text(-0.25, true));
+    EXPECT_EQ("Inf", binary_float_text(1.0 / 0.0, false));
+    EXPECT_EQ("Nan", binary_float_text(0.0 / 0.0, false));
+}
+
+TEST(Utf16, RoundTripsAndRepairsBrokenInput) {
+    const std::string s = "A\xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80";  // A ü € 😀
+    const std::u16string w = utf8_to_utf16(s);
+    EXPECT_EQ(5u, w.size());
+    EXPECT_EQ(5u, utf16_length(s));
+    EXPECT_EQ(s, utf16_to_utf8(w));
+    EXPECT_EQ(u"\uFFFD\uFFFDx", utf8_to_utf16("\xE2\x82x"));  // cut sequence
+    EXPECT_EQ("\xEF\xBF\xBD", utf16_to_utf8(u"\xD800"));
+}
+
+TEST(RewriteSql, OracleTextsBecomeSqlite) {
+    struct row {
+        const char* in;
+        const char* out;
+    };
+    const row rows[] = {
+        {"select * from v$version", "SELECT * FROM \"V$VERSION\""},
+        {"select VIEW_NAME, TEXT from SYS.USER_VIEWS", "SELECT VIEW_NAME, TEXT FROM USER_VIEWS"},
+        {"select a from \"Mixed\" where b = 'x''y' and c = ''",
+         "SELECT A FROM \"Mixed\" WHERE B = 'x''y' AND C = NULL"},
+        {"select 1 -- comment\nfrom dual", "SELECT 1  \nFROM DUAL"},
+        {"select a from t where b ^= 1", "SELECT A FROM T WHERE B != 1"},
+        {"SELECT * FROM \"SCOTT\".\"EMP\"", "SELECT * FROM \"EMP\""},
+        {"select e.ename from scott . emp e", "SELECT E.ENAME FROM EMP E"},
+    };
+    for (const auto& r : rows) {
+        std::string out;
+        ora_error e;
+        ASSERT_TRUE(rewrite_sql(r.in, out, e, {"SYS", "SCOTT"})) << r.in << ": " << e.message;
+        EXPECT_EQ(r.out, out);
+    }
+    struct bad {
+        const char* in;
+        int code;
+    };
+    const bad bads[] = {{"select 1 from dual;", 911}, {"select 'x from dual", 1756},
+                        {"select \"x from dual", 1740}, {"select \"\" from dual", 1741},
+                        {"update t set a = 1", 1031},    {"hello", 900},
+                        {"   ", 24373},                  {"select /* open", 1742},
+                        {"select a @ b from t", 911}};
+    for (const auto& b : bads) {
+        std::string out;
+        ora_error e;
+        EXPECT_FALSE(rewrite_sql(b.in, out, e)) << b.in;
+        EXPECT_EQ(b.code, e.code) << b.in;
+    }
+}
+
+TEST(MapSqliteError, OracleNumbersAndTexts) {
+    EXPECT_EQ("ORA-00942: table or view does not exist\n",
+              format_error(map_sqlite_error("no such table: FOO")));
+    EXPECT_EQ("ORA-00904: \"A\".\"B\": invalid identifier\n",
+              format_error(map_sqlite_error("no such column: A.B")));
+    EXPECT_EQ(936, map_sqlite_error("near \"FROM\": syntax error").code);
+    EXPECT_EQ(933, map_sqlite_error("near \"GARBAGE\": syntax error").code);
+    EXPECT_EQ(936, map_sqlite_error("incomplete input").code);
+    EXPECT_EQ(918, map_sqlite_error("ambiguous column name: X").code);
+    EXPECT_EQ(900, map_sqlite_error("something else entirely").code);
+}
+
+TEST(DescribeDeclared, OracleTypeTexts) {
+    auto d = describe_declared("VARCHAR2(10 CHAR)");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(40, d->data_size);
+    EXPECT_EQ(1, d->char_used);
+    d = describe_declared("NUMBER(7,2)");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(7, d->precision);
+    EXPECT_EQ(2, d->scale);
+    d = describe_declared("INTERVAL DAY(3) TO SECOND(0)");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(190, d->data_type);
+    EXPECT_EQ(3, d->precision);
+    EXPECT_EQ(0, d->scale);
+    d = describe_declared("LONG VARCHAR");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(8, d->data_type);
+    EXPECT_FALSE(describe_declared("TEXT"));
+}
+
+}  // namespace
+}  // namespace ocilite
