@@ -52,6 +52,11 @@ inline constexpr VARTYPE VT_ARRAY = 0x2000;
 // The system's binary value: a one-dimensional array of bytes (8209).
 inline constexpr VARTYPE VT_BINARY = VT_ARRAY | VT_UI1;
 
+// Result codes of the automation conversions, for trace lines.
+inline constexpr uint32_t ole_s_ok = 0;
+inline constexpr uint32_t ole_e_type_mismatch = 0x80020005;  // DISP_E_TYPEMISMATCH
+inline constexpr uint32_t ole_e_overflow = 0x8002000A;       // DISP_E_OVERFLOW
+
 inline constexpr int16_t VARIANT_TRUE = -1;
 inline constexpr int16_t VARIANT_FALSE = 0;
 
@@ -106,6 +111,10 @@ struct ole_decimal {
     // (grouping separators are not accepted) or its integer part does not fit
     // in 96 bits.
     static std::optional<ole_decimal> from_string(std::string_view text);
+    // The same, giving the automation result code: 0 (S_OK), ole_e_type_mismatch
+    // for a text that is not a number, ole_e_overflow for one that does not fit.
+    // out is set only on success.
+    static uint32_t parse(std::string_view text, ole_decimal& out);
     // The exact value of a 64-bit integer.
     static ole_decimal from_int64(int64_t value) noexcept;
     static ole_decimal from_uint64(uint64_t value) noexcept;
@@ -119,6 +128,8 @@ struct ole_decimal {
     // Rounded to an integer, half to even, as the automation function does;
     // nullopt when that does not fit in 32 bits.
     std::optional<int32_t> to_long() const noexcept;
+    // The same for 64 bits.
+    std::optional<int64_t> to_int64() const noexcept;
     // The same value with a different scale (0..28), rounding half away
     // from zero when the scale shrinks; nullopt when it does not fit.
     std::optional<ole_decimal> rescaled(uint8_t new_scale) const;
@@ -134,6 +145,8 @@ struct ole_cy {
     // (half to even, as the automation function does); nullopt when the text
     // is not a number or the value does not fit.
     static std::optional<ole_cy> from_string(std::string_view text);
+    // The same with the result code, as ole_decimal::parse.
+    static uint32_t parse(std::string_view text, ole_cy& out);
     // The decimal's value rounded to four decimals (half to even); nullopt
     // when it does not fit.
     static std::optional<ole_cy> from_decimal(const ole_decimal& value);
