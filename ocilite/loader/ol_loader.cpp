@@ -770,6 +770,16 @@ struct loader::impl {
   cell store(const value& v, const column_info& c, const std::string& table_name, int line);
   void insert_row(table_info& t, std::vector<std::optional<value>> values, int line);
   std::string unique_violation(const std::string& table_name);
+  // NULLABLE is 'N' while an enabled NOT NULL check or primary key covers the column.
+  void refresh_nullable(const std::string& table_name, const std::string& col) {
+    const bool nn = exists("SELECT 1 FROM ocilite_constraints c JOIN ocilite_cons_columns cc ON "
+                           "cc.constraint_name=c.constraint_name WHERE c.table_name=?1 AND cc.column_name=?2 AND "
+                           "c.status='ENABLED' AND (c.constraint_type='P' OR (c.constraint_type='C' AND "
+                           "c.search_condition='\"' || ?2 || '\" IS NOT NULL'))",
+                           {table_name, col});
+    query("UPDATE ocilite_columns SET nullable=? WHERE table_name=? AND column_name=?",
+          {std::string(nn ? "N" : "Y"), table_name, col});
+  }
   int64_t row_count(const std::string& table_name) {
     return std::get<int64_t>(query("SELECT count(*) FROM " + quote_ident(table_name))[0][0]);
   }
@@ -1811,11 +1821,11 @@ void loader::impl::set_constraint_status(const std::string& table_name, const st
   } else if (not_null) {
     if (enable && exists("SELECT 1 FROM " + quote_ident(table_name) + " WHERE " + quote_ident(cols[0]) + " IS NULL LIMIT 1", {}))
       throw sql_error{"ORA-02296: cannot enable (" + owner + "." + cons_name + ") - null values found", line};
-    query("UPDATE ocilite_columns SET nullable=? WHERE table_name=? AND column_name=?",
-          {std::string(enable ? "N" : "Y"), table_name, cols[0]});
   }
   query("UPDATE ocilite_constraints SET status=? WHERE constraint_name=?",
         {std::string(enable ? "ENABLED" : "DISABLED"), cons_name});
+  if (type == "P" || not_null)
+    for (const auto& col : cols) refresh_nullable(table_name, col);
   forget_table(table_name);
 }
 
@@ -1837,8 +1847,12 @@ void loader::impl::drop_constraint(const std::string& table_name, const std::str
     }
   }
   set_constraint_status(table_name, cons_name, false, line);
+  std::vector<std::string> cols;
+  for (const auto& r : query("SELECT column_name FROM ocilite_cons_columns WHERE constraint_name=?", {cons_name}))
+    cols.push_back(text_of(r[0]));
   query("DELETE FROM ocilite_constraints WHERE constraint_name=?", {cons_name});
   query("DELETE FROM ocilite_cons_columns WHERE constraint_name=?", {cons_name});
+  for (const auto& col : cols) refresh_nullable(table_name, col);
   forget_table(table_name);
 }
 
@@ -1916,9 +1930,9 @@ void loader::impl::create_table(token_stream& ts, int line, bool temporary) {
   }
   exec(ddl + ")");
   forget_table(name);
-  // Keys first, so that a foreign key may refer to its own table.
+  // Foreign keys last, so that one may refer to a key of its own table.
   std::stable_sort(cons.begin(), cons.end(), [](const constraint_def& a, const constraint_def& b) {
-    auto rank = [](const constraint_def& c) { return c.type == 'P' ? 0 : c.type == 'U' ? 1 : c.type == 'R' ? 3 : 2; };
+    auto rank = [](const constraint_def& c) { return c.type == 'R' ? 1 : 0; };
     return rank(a) < rank(b);
   });
   for (auto& c : cons) add_constraint(name, c);
@@ -2695,7 +2709,10 @@ void loader::impl::run_plsql(const std::string& text, int line) {
   if (ts.is("CREATE")) {
     std::string what = "CREATE";
     std::size_t i = 1;
-    if (ts.is("OR", 1) && ts.is("REPLACE", 2)) i = 3;
+    if (ts.is("OR", 1) && ts.is("REPLACE", 2)) {
+      i = 3;
+      what += " OR REPLACE";
+    }
     while (ts.is("EDITIONABLE", i) || ts.is("NONEDITIONABLE", i)) ++i;
     what += " " + ts.peek(i).text;
     if (ts.is("TYPE", i) && ts.peek(i + 1).kind == tok_kind::ident && !ts.is("BODY", i + 1)) {
@@ -2844,13 +2861,14 @@ loader::impl::impl(const std::string& path, loader_options o, std::ostream& d) :
   if (rc != SQLITE_OK)
     throw std::runtime_error("cannot open " + path + ": " + (raw ? sqlite3_errmsg(raw) : "out of memory"));
   sqlite3_extended_result_codes(db.get(), 1);
+  // One transaction for the catalog and the settings: a new database costs
+  // one sync, not one per catalog table.
   try {
-    exec("PRAGMA foreign_keys=OFF");
+    exec("BEGIN");
     exec(kCatalogSchemaSql);
   } catch (const sqlite_failure& e) {
     throw std::runtime_error(path + " is not a usable database: " + e.what());
   }
-  exec("BEGIN");
   const auto banner = query("SELECT value FROM ocilite_settings WHERE name='banner'");
   if (!opts.banner.empty() || banner.empty())
     query("INSERT OR REPLACE INTO ocilite_settings(name, value) VALUES('banner', ?)",

@@ -387,6 +387,11 @@ std::optional<date_time> parse_datetime(std::string_view v, std::string_view mas
       while (vi < v.size() && is_punct(v[vi])) ++vi;
       continue;
     }
+    if (mc == 'X' || mc == 'x') {  // the radix character before fractional seconds
+      ++mi;
+      while (vi < v.size() && is_punct(v[vi])) ++vi;
+      continue;
+    }
     std::string_view el;
     for (std::string_view e : kElements)
       if (starts_with_ci(mask.substr(mi), e)) {
