@@ -139,7 +139,9 @@ uint16_t dbf_get_vartype_2(const dbf_field_descriptor7& fd) {
     char type = dbf_fd_type(fd);
     tk_log(1, "dbf_get_vartype_2(%c)", type);
     switch (type) {
-        case 'B': return vt_r8;
+        // dBASE IV and Level 7 tables use 'B' for a binary memo (a 10-byte
+        // block reference); FoxPro, and this system, for an 8-byte double.
+        case 'B': return fd[33] == 10 ? vt_blob : vt_r8;
         case 'D': case 'T': return vt_date;
         case 'F': return vt_r4;
         case 'G': case 'P':

@@ -38,7 +38,7 @@ dbf_record::dbf_record(std::string_view bytes, const dbf_table_layout& layout,
         const size_t offset = 1 + size_t(layout.offsets[i]);
         if (offset + layout.widths[i] > bytes.size()) break;  // cannot happen for a checked layout
         std::string_view field = bytes.substr(offset, layout.widths[i]);
-        if (type == 'M' || type == 'G' || type == 'P') {
+        if (type == 'M' || type == 'G' || type == 'P' || (type == 'B' && vartype == VT_BLOB)) {
             push_back(get_memo_field(names[i], field, type == 'M'));
         } else if (layout.widths[i] == 0) {
             break;

@@ -34,7 +34,7 @@ inline std::string json_number(double d) {
 }
 
 inline std::string json_date(const ole_systemtime& st, bool with_time) {
-    char buffer[40];
+    char buffer[64];
     if (with_time)
         std::snprintf(buffer, sizeof buffer, "dt:%04d-%02d-%02d %02d:%02d:%02d", st.year, st.month,
                       st.day, st.hour, st.minute, st.second);
