@@ -121,8 +121,10 @@ bool tk_is_code_page_supported(int code_page) {
     return converter_for(resolve(code_page)) != nullptr;
 }
 
-std::optional<std::string> tk_encode(std::u16string_view text, int code_page) {
-    UConverter* converter = converter_for(resolve(code_page));
+namespace {
+
+std::optional<std::string> icu_encode(std::u16string_view text, int code_page) {
+    UConverter* converter = converter_for(code_page);
     if (converter == nullptr) return std::nullopt;
     std::string out;
     if (text.empty()) return out;
@@ -137,8 +139,8 @@ std::optional<std::string> tk_encode(std::u16string_view text, int code_page) {
     return out;
 }
 
-std::optional<std::u16string> tk_decode(std::string_view bytes, int code_page) {
-    UConverter* converter = converter_for(resolve(code_page));
+std::optional<std::u16string> icu_decode(std::string_view bytes, int code_page) {
+    UConverter* converter = converter_for(code_page);
     if (converter == nullptr) return std::nullopt;
     std::u16string out;
     if (bytes.empty()) return out;
@@ -150,5 +152,82 @@ std::optional<std::u16string> tk_decode(std::string_view bytes, int code_page) {
                                     static_cast<int32_t>(bytes.size()), &status);
     if (U_FAILURE(status)) return std::nullopt;
     out.resize(static_cast<size_t>(n));
+    return out;
+}
+
+// Bytes where ICU's IBM tables differ from the Windows tables of the same DOS
+// code page (Windows maps 0xE6 of code page 437 to the micro sign, ICU to the
+// Greek mu).  DBF files written on Windows follow the Windows tables.
+struct windows_patch {
+    int code_page;
+    unsigned char byte;
+    char16_t character;
+};
+const windows_patch kWindowsPatches[] = {
+    {437, 0xE6, u'\u00B5'}, {860, 0xE6, u'\u00B5'}, {861, 0xE6, u'\u00B5'},
+    {862, 0xE6, u'\u00B5'}, {863, 0xE6, u'\u00B5'}, {865, 0xE6, u'\u00B5'},
+    {852, 0xAA, u'\u00AC'}, {869, 0x88, u'\u00B7'}, {869, 0xEF, u'\u0384'},
+};
+
+bool has_patches(int code_page) {
+    for (const windows_patch& p : kWindowsPatches) {
+        if (p.code_page == code_page) return true;
+    }
+    return false;
+}
+
+// The patched byte for a character, or -1.
+int patched_byte(int code_page, char16_t c) {
+    for (const windows_patch& p : kWindowsPatches) {
+        if (p.code_page == code_page && p.character == c) return p.byte;
+    }
+    return -1;
+}
+
+// The patched character for a byte, or 0.
+char16_t patched_character(int code_page, unsigned char b) {
+    for (const windows_patch& p : kWindowsPatches) {
+        if (p.code_page == code_page && p.byte == b) return p.character;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::optional<std::string> tk_encode(std::u16string_view text, int code_page) {
+    code_page = resolve(code_page);
+    if (!has_patches(code_page)) return icu_encode(text, code_page);
+    // Runs between patched characters go through ICU; the patched ones are
+    // written directly.
+    std::string out;
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        const int byte = i < text.size() ? patched_byte(code_page, text[i]) : -1;
+        if (byte < 0 && i < text.size()) continue;
+        auto run = icu_encode(text.substr(start, i - start), code_page);
+        if (!run) return std::nullopt;
+        out += *run;
+        if (byte >= 0) out += static_cast<char>(byte);
+        start = i + 1;
+    }
+    return out;
+}
+
+std::optional<std::u16string> tk_decode(std::string_view bytes, int code_page) {
+    code_page = resolve(code_page);
+    if (!has_patches(code_page)) return icu_decode(bytes, code_page);
+    std::u16string out;
+    size_t start = 0;
+    for (size_t i = 0; i <= bytes.size(); ++i) {
+        const char16_t c =
+            i < bytes.size() ? patched_character(code_page, static_cast<unsigned char>(bytes[i]))
+                             : 0;
+        if (c == 0 && i < bytes.size()) continue;
+        auto run = icu_decode(bytes.substr(start, i - start), code_page);
+        if (!run) return std::nullopt;
+        out += *run;
+        if (c != 0) out += c;
+        start = i + 1;
+    }
     return out;
 }

@@ -267,11 +267,12 @@ bool tk_find_files(std::u16string_view pattern, std::vector<std::u16string>& lis
     size_t cut = pattern.size();
     while (cut > 0 && !is_separator(pattern[cut - 1])) --cut;
     const std::u16string_view name_pattern = pattern.substr(cut);
-    std::string folder;
-    if (cut == 0) {
-        folder = ".";
-    } else if (!tk_path_to_system(pattern.substr(0, cut), folder)) {
-        folder.clear();
+    std::string folder(1, '.');
+    if (cut > 0) {
+        if (!tk_path_to_system(pattern.substr(0, cut), folder)) folder.clear();
+        for (char& c : folder) {
+            if (c == '\\') c = '/';
+        }
     }
 
     std::unique_ptr<DIR, dir_closer> dir(folder.empty() || has_zero(folder) || name_pattern.empty()

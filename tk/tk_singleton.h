@@ -17,23 +17,25 @@ public:
     // REQUIRES: an instance exists (otherwise tk_mail_assertion).
     static T& instance() {
         if (instance_ == nullptr) throw TK_MAIL_ASSERTION();
-        return *instance_;
+        return *static_cast<T*>(instance_);
     }
     // The instance, or nullptr when there is none.
-    static T* instance_or_null() noexcept { return instance_; }
+    static T* instance_or_null() noexcept { return static_cast<T*>(instance_); }
     static bool has_instance() noexcept { return instance_ != nullptr; }
 
 protected:
     tk_singleton() {
         if (instance_ != nullptr) throw TK_MAIL_ASSERTION();
-        instance_ = static_cast<T*>(this);
+        instance_ = this;
     }
     virtual ~tk_singleton() {
         // A destructor must not throw; a missing instance here can only come
         // from a broken construction, which has already thrown.
-        if (instance_ == static_cast<T*>(this)) instance_ = nullptr;
+        if (instance_ == this) instance_ = nullptr;
     }
 
 private:
-    static inline T* instance_ = nullptr;
+    // Kept as the base: while the base is being built or destroyed the object
+    // is not (or no longer) a T, and a cast to T* then is undefined.
+    static inline tk_singleton* instance_ = nullptr;
 };

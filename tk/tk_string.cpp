@@ -75,9 +75,12 @@ tk_wstring tk_wstring::replace_all(std::u16string_view searched, std::u16string_
         // is how the system has always scanned; with a replacement that holds
         // the searched text past its first character this would never end, so
         // jump past such a replacement instead.
+        // An empty replacement brings the next character to the position
+        // itself: stepping on would skip it (and leave every other one of a
+        // run of occurrences in place).
         if (replacement.find(searched, 1) != std::u16string_view::npos) {
             position += replacement.size();
-        } else {
+        } else if (!replacement.empty()) {
             position += 1;
         }
     }
