@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "ole_number_text.h"
+#include "ole_trace.h"
 #include "tk_exception.h"
 #include "tk_logger.h"
 #include "tk_string.h"
@@ -288,12 +289,11 @@ void ole_date::import_from_string(std::string_view text) {
         if (try_notation(index, text)) return;
     }
     kind_ = kind_invalid;
-    tk_log(2, "Invalid date/time format: '%s'", std::string(text));
+    ole_trace(2, "Invalid date/time format: '%s'", text);
 }
 
 void ole_date::parse(std::string_view text) {
-    const std::string given(text);
-    tk_log(2, "ole_date::ole_date('%s')", given);
+    ole_trace(2, "ole_date::ole_date('%s')", text);
     record_ = {};
     kind_ = kind_invalid;
     std::string buf = tk_trim(text);
@@ -320,7 +320,7 @@ void ole_date::parse(std::string_view text) {
         std::swap(r.day, r.year);
     }
     const bool afternoon =
-        given.find("PM") != std::string::npos || given.find("pm") != std::string::npos;
+        text.find("PM") != std::string_view::npos || text.find("pm") != std::string_view::npos;
     if (afternoon) {
         if (r.hour < 12) r.hour = static_cast<uint16_t>(r.hour + 12);
     } else if (morning && r.hour == 12) {

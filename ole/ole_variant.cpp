@@ -9,6 +9,7 @@
 
 #include "ole_date.h"
 #include "ole_number_text.h"
+#include "ole_trace.h"
 #include "tk_logger.h"
 #include "tk_string.h"
 
@@ -122,7 +123,7 @@ ole_variant::ole_variant(double value) : vt_(VT_R8), real_(value) {
 }
 
 ole_variant::ole_variant(std::string_view text) {
-    tk_log(1, "ole_variant::ctor from string(%s)", std::string(text));
+    ole_trace(1, "ole_variant::ctor from string(%s)", text);
     attach_string(text);
 }
 
@@ -132,7 +133,7 @@ ole_variant::ole_variant(const char* text)
     : ole_variant(text != nullptr ? std::string_view(text) : std::string_view()) {}
 
 ole_variant::ole_variant(std::u16string_view text) {
-    tk_wlog(1, u"ole_variant::ctor from wstring(%s)", std::u16string(text));
+    ole_wtrace(1, u"ole_variant::ctor from wstring(%s)", text);
     attach_wstring(text);
 }
 
@@ -243,7 +244,7 @@ void ole_variant::set_date(const ole_systemtime& date) {
 // Attaching
 
 void ole_variant::attach_string(std::string_view text) {
-    tk_log(1, "ole_variant::attach_string('%s')", std::string(text));
+    ole_trace(1, "ole_variant::attach_string('%s')", text);
     std::u16string wide;
     tk_log(1, "=== RIGHT BEFORE A2W_EX ===");
     // The code page conversion substitutes what it cannot map and fails only
@@ -255,7 +256,7 @@ void ole_variant::attach_string(std::string_view text) {
 }
 
 void ole_variant::attach_wstring(std::u16string_view text) {
-    tk_wlog(1, u"ole_variant::attach_wstring('%s')", std::u16string(text));
+    ole_wtrace(1, u"ole_variant::attach_wstring('%s')", text);
     tk_log(1, "=== RIGHT BEFORE SysAllocStringLen ===");
     std::u16string copy(text);
     clear();
@@ -515,14 +516,14 @@ ole_variant integer_from_string(std::string_view text, VARTYPE vt) {
     if (vt == VT_UI8) {
         uint64_t u = 0;
         if (ole_leading_unsigned(text, UINT64_MAX, u) == ole_integer_reading::out_of_range) {
-            tk_log(2, "Value out of range for type %d: '%s'", static_cast<int>(vt), std::string(text));
+            ole_trace(2, "Value out of range for type %d: '%s'", static_cast<int>(vt), text);
             return ole_variant();
         }
         return ole_variant(u);
     }
     int64_t v = 0;
     if (ole_leading_integer(text, min, max, v) == ole_integer_reading::out_of_range) {
-        tk_log(2, "Value out of range for type %d: '%s'", static_cast<int>(vt), std::string(text));
+        ole_trace(2, "Value out of range for type %d: '%s'", static_cast<int>(vt), text);
         return ole_variant();
     }
     switch (vt) {
@@ -568,7 +569,7 @@ bool integer_text_is_nonzero(std::string_view text) {
 }  // namespace
 
 ole_variant ole_variant::from_string(std::string_view text, VARTYPE vt) {
-    tk_log(2, "ole_variant::from_string('%s', 0x%08X)", std::string(text), static_cast<unsigned>(vt));
+    ole_trace(2, "ole_variant::from_string('%s', 0x%08X)", text, static_cast<unsigned>(vt));
     if (text.empty()) return vt == VT_BSTR ? ole_variant(std::u16string_view()) : ole_variant();
     switch (vt) {
         case VT_BINARY:

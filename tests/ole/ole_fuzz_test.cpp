@@ -93,8 +93,9 @@ bool may_throw_type_exception(VARTYPE vt) {
 }
 
 // Uses every reading operation of a value; only the requests the design
-// forbids may throw, and only tk_mail_assertion.
-void exercise(const ole_variant& v, const std::string& text) {
+// forbids may throw, and only tk_mail_assertion.  (Checking the refusals is
+// slow, exceptions being what they are: check_refusals takes a sample.)
+void exercise(const ole_variant& v, const std::string& text, bool check_refusals) {
     EXPECT_NO_THROW((void)v.to_string()) << text;
     EXPECT_NO_THROW((void)v.to_wstring()) << text;
     const VARTYPE vt = v.vt();
@@ -106,13 +107,13 @@ void exercise(const ole_variant& v, const std::string& text) {
         EXPECT_NO_THROW((void)v.to_long()) << text;
         EXPECT_NO_THROW((void)v.to_double()) << text;
         EXPECT_NO_THROW((void)v.to_bool()) << text;
-    } else if (vt != VT_CY) {
+    } else if (vt != VT_CY && check_refusals) {
         EXPECT_THROW((void)v.to_long(), tk_mail_assertion) << text;
     }
     const uint8_t* bytes = nullptr;
     if (vt == VT_BINARY || vt == VT_EMPTY) {
         EXPECT_NO_THROW((void)v.get_bytes(bytes)) << text;
-    } else {
+    } else if (check_refusals) {
         EXPECT_THROW((void)v.get_bytes(bytes), tk_mail_assertion) << text;
     }
 }
@@ -163,7 +164,7 @@ TEST(ole_fuzz, RandomTextsIntoEveryParser) {
             const VARTYPE expected = vt == VT_BLOB ? VT_BINARY : vt;
             EXPECT_TRUE(v.vt() == expected || v.vt() == VT_EMPTY)
                 << "'" << text << "' as " << vt << " gave " << v.vt();
-            exercise(v, text);
+            exercise(v, text, iterations % 16 == 0);
             check_round_trip(v, text);
         }
         const ole_date d{std::string_view(text)};
