@@ -14,7 +14,7 @@ udb_field::udb_field(std::u16string name, int32_t size, const ole_variant& value
 udb_field::~udb_field() = default;
 
 uint16_t udb_field::get_type() const {
-    tk_log(1, "ole_variant::get_type");
+    tk_log(2, "ole_variant::get_type");
     return vt();
 }
 

@@ -177,23 +177,6 @@ TEST(udb_recordset, add_index_of_existing_name_changes_nothing) {
     EXPECT_EQ(rs.primary_index_pos(), -1);
 }
 
-TEST(udb_recordset, base_behaviour_is_an_empty_table) {
-    log_capture log(2);
-    bare_recordset rs;
-    EXPECT_TRUE(rs.is_eof());
-    EXPECT_EQ(rs.get_item(), nullptr);
-    EXPECT_FALSE(rs.has_aux_text());
-    rs.set_aux_text(u"select 1 from dual");
-    EXPECT_TRUE(rs.has_aux_text());
-    rs.move_first();
-    rs.next();
-    rs.prev();
-    EXPECT_TRUE(rs.is_eof());
-    rs.update(udb_record());
-    EXPECT_TRUE(log.contains("udb_recordset::update"));
-    EXPECT_EQ(rs.counter(), 0u);
-}
-
 // A database whose table list the test fills.
 class list_database : public udb_database {
 public:
@@ -239,24 +222,11 @@ TEST(udb_database, delete_tab_removes_first_match_only) {
     EXPECT_TRUE(db.get_tables().empty());
     EXPECT_THROW(db.delete_tab(u"a"), tk_mail_assertion);
 
+    EXPECT_THROW(db.query(u"delete from a"), tk_mail_assertion);
+
     list_database sensitive(true, {u"emp"});
     EXPECT_THROW(sensitive.delete_tab(u"EMP"), tk_mail_assertion);
     EXPECT_EQ(sensitive.get_tables().size(), 1u);
-}
-
-TEST(udb_database, base_slots) {
-    log_capture log(2);
-    {
-        list_database db(false, {});
-        EXPECT_EQ(db.path(), u"/data/src");
-        EXPECT_EQ(db.open_mode(), 4);
-        EXPECT_THROW(db.query(u"delete from emp"), tk_mail_assertion);
-        db.create_relationships(udb_relationships());
-        db.create_views({{u"V", u"select 1 from dual"}});
-        EXPECT_TRUE(db.names_map().table_map().empty());
-    }
-    EXPECT_TRUE(log.contains("udb_database::ctor(/data/src)"));
-    EXPECT_TRUE(log.contains("udb_database::dtor"));
 }
 
 }  // namespace

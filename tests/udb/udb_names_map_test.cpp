@@ -129,3 +129,20 @@ TEST(udb_names_map, table_and_field_lookups) {
 }
 
 }  // namespace
+
+namespace {
+
+// Texts far longer than a trace line still go through the logging calls.
+TEST(udb_names_map, huge_texts_with_tracing_on) {
+    log_capture log(1);
+    const std::u16string name(20000, u'N');
+    std::u16string sql = u"select " + name + u" from T where '" + name;
+    t_names_map map;
+    map.add(name, u"SHORT");
+    map.add(u"T", u"T_1");
+    const std::u16string out = udb_names_map::do_global_replace2(sql, map, u"\"", u"\"");
+    EXPECT_EQ(out, u"select \"SHORT\" from \"T_1\" where '\"SHORT\"");
+    EXPECT_TRUE(log.contains("udb_names_map::do_global_replace2(select NNN"));
+}
+
+}  // namespace

@@ -164,14 +164,18 @@ TEST(udb_validator, safe_name_uses_derived_rules) {
     EXPECT_EQ(base.get_safe_name(u"emp"), u"emp00001");
 }
 
-TEST(udb_validator, logs_entry_lines) {
-    log_capture log(2);
-    udb_validator v(8);
-    v.add_existing_name(u"ABC");
-    v.get_safe_name(u"ABC");
-    EXPECT_TRUE(log.contains("udb_validator::ctor"));
-    EXPECT_TRUE(log.contains("udb_validator::get_safe_name(ABC)"));
-    EXPECT_TRUE(log.contains("udb_validator::is_duplicated(ABC00000)"));
+}  // namespace
+
+namespace {
+
+TEST(udb_validator, huge_names_with_tracing_on) {
+    log_capture log(1);
+    udb_validator v(30);
+    v.add_illegal_chars(u"!");
+    v.add_existing_name(std::u16string(29, u'_'));
+    const std::u16string safe = v.get_safe_name(std::u16string(30000, u'!'));
+    EXPECT_EQ(safe, std::u16string(24, u'_') + u"00000");
+    EXPECT_TRUE(log.contains("udb_validator::get_safe_name(!!!"));
 }
 
 }  // namespace
