@@ -242,20 +242,20 @@ bool parse_cmd_line(int argc, const char* const* argv) {
     return true;
 }
 
-int kslagent_main(int argc, const char* const* argv) {
+int kslagent_run(int argc, const char* const* argv, const std::function<void()>& job) {
     auto logger = std::make_unique<tk_logger>(nullptr, false, 3, false);
     auto handler = std::make_unique<error_handler>(tk_oracle_error_table());
     auto converter = std::make_unique<kestrel_convertor>();
+    int status = 0;
     try {
         if (argc <= 1 || !parse_cmd_line(argc, argv)) fatal_exit(kslagent_usage_text());
-        // The Oracle connection, the preparation of the destination and the
-        // conversion itself are not part of this build: say so rather than
-        // end as if the job were done.
-        fatal_exit(
-            "The Oracle connection is not available in this build of KSLAGENT: "
-            "no table was converted.");
+        job();
     } catch (const tk_exception& e) {
         handler->handle(e, 0);
+        // Only level 0 comes back from the handler.  Reaching this point means
+        // the job stopped early (a failed connection, for one): that must not
+        // end with the status of a completed conversion.
+        status = -1;
     } catch (const std::exception& e) {
         fatal_exit(e.what());
     } catch (...) {
@@ -264,5 +264,16 @@ int kslagent_main(int argc, const char* const* argv) {
     converter.reset();
     handler.reset();
     logger.reset();
-    return 0;
+    return status;
+}
+
+int kslagent_main(int argc, const char* const* argv) {
+    return kslagent_run(argc, argv, [] {
+        // The Oracle connection, the preparation of the destination and the
+        // conversion itself are not part of this build: say so rather than
+        // end as if the job were done.
+        fatal_exit(
+            "The Oracle connection is not available in this build of KSLAGENT: "
+            "no table was converted.");
+    });
 }

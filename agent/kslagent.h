@@ -8,6 +8,7 @@
 // (error_handler.h), which tests can replace.  One thread.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "tk_cmd_line.h"
@@ -57,3 +58,12 @@ void process_tab_file(const std::string& path);
 
 // The program: returns the exit status (or ends the process earlier).
 int kslagent_main(int argc, const char* const* argv);
+
+// The program with the job after a successful parse given by the caller
+// (kslagent_main passes the Oracle connection and the conversion).  Builds
+// the logger, the error handler and the converter, parses, runs the job and
+// reports what escapes it; destroys the three objects in reverse order.
+// Returns 0 when the job ended normally and -1 when a level-0 error reached
+// this level: the job did not complete.  Levels 1 and 2 end the process in
+// the error handler; other exceptions through fatal_exit.
+int kslagent_run(int argc, const char* const* argv, const std::function<void()>& job);

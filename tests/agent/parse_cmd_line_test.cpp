@@ -226,3 +226,91 @@ TEST_F(parse_cmd_line_test, table_names_file_rejects_control_bytes_and_bad_utf8)
 }
 
 }  // namespace
+
+namespace {
+
+// The entry with a job of the test's own, in the test's process.
+class kslagent_entry_test : public ::testing::Test {
+protected:
+    void SetUp() override { previous_exit_ = conv_set_exit_function(&throw_process_end); }
+    void TearDown() override { conv_set_exit_function(previous_exit_); }
+
+    struct outcome {
+        int status = 0;
+        bool ended = false;
+        std::string out, err;
+    };
+    outcome run(std::vector<std::string> args, const std::function<void()>& job) {
+        args.insert(args.begin(), "kslagent");
+        std::vector<const char*> argv;
+        for (const auto& a : args) argv.push_back(a.c_str());
+        outcome o;
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        try {
+            o.status = kslagent_run(static_cast<int>(argv.size()), argv.data(), job);
+        } catch (const process_end& e) {
+            o.ended = true;
+            o.status = e.status;
+        }
+        o.err = ::testing::internal::GetCapturedStderr();
+        o.out = ::testing::internal::GetCapturedStdout();
+        // Every path leaves no instance behind for the next test.
+        EXPECT_FALSE(tk_logger::has_instance() && !o.ended);
+        return o;
+    }
+    conv_exit_function previous_exit_ = nullptr;
+};
+
+TEST_F(kslagent_entry_test, job_runs_after_a_complete_parse_with_the_settings_in_place) {
+    std::u16string seen;
+    const outcome o = run({"--src=ORCL", "--dest=/d"}, [&] {
+        seen = kestrel_convertor::instance().database() + u"|" +
+               kestrel_convertor::instance().destination();
+    });
+    EXPECT_EQ(seen, u"ORCL|/d");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_FALSE(o.ended);
+    EXPECT_FALSE(kestrel_convertor::has_instance());
+    EXPECT_FALSE(error_handler::has_instance());
+    EXPECT_FALSE(tk_logger::has_instance());
+}
+
+TEST_F(kslagent_entry_test, level_0_error_is_reported_and_is_not_a_success) {
+    const outcome o = run({"--src=ORCL", "--dest=/d"}, [] {
+        throw tk_exception("ORA-01017: invalid username/password", tk_oracle_error_code(1017), 0);
+    });
+    EXPECT_FALSE(o.ended);
+    EXPECT_EQ(o.status, -1);
+    EXPECT_EQ(o.out, "Error:\nInvalid user name or password.\n");
+    EXPECT_FALSE(kestrel_convertor::has_instance());
+}
+
+TEST_F(kslagent_entry_test, level_1_error_ends_the_process) {
+    const outcome o = run({"--src=ORCL", "--dest=/d"}, [] {
+        throw tk_exception("You should enter path to FoxPro/DBase database, not a file name", 1);
+    });
+    EXPECT_TRUE(o.ended);
+    EXPECT_EQ(o.status, -1);
+    EXPECT_EQ(o.out, "Error:\nYou should enter path to FoxPro/DBase database, not a file name\n");
+}
+
+TEST_F(kslagent_entry_test, other_standard_exception_goes_to_standard_error) {
+    const outcome o = run({"--src=ORCL", "--dest=/d"}, [] { throw std::runtime_error("disk on fire"); });
+    EXPECT_TRUE(o.ended);
+    EXPECT_EQ(o.status, -1);
+    EXPECT_EQ(o.err, "disk on fire\n");
+    EXPECT_EQ(o.out, "");
+}
+
+TEST_F(kslagent_entry_test, job_does_not_run_after_an_incomplete_parse) {
+    bool ran = false;
+    const outcome o = run({"--src=ORCL"}, [&] { ran = true; });
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(o.ended);
+    // The test's replacement of the process end is an exception that the
+    // entry's last-resort handler sees too; only the first line is the agent's.
+    EXPECT_EQ(o.err.rfind("You should enter path to destination DBF database\n", 0), 0u) << o.err;
+}
+
+}  // namespace
