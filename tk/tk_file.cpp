@@ -9,7 +9,9 @@
 
 namespace {
 
-[[noreturn]] void throw_reading() { throw tk_exception("Error reading from file", 1); }
+[[noreturn]] void throw_reading() {
+    throw tk_exception("Error reading from file", 1);
+}
 
 }  // namespace
 
@@ -87,7 +89,9 @@ void tk_memory_file::get_at(uint32_t offset, void* destination, uint32_t length)
     if (length > 0) std::memcpy(destination, source, length);
 }
 
-uint8_t tk_memory_file::get_byte(uint32_t offset) const { return *get_at(offset, 1); }
+uint8_t tk_memory_file::get_byte(uint32_t offset) const {
+    return *get_at(offset, 1);
+}
 
 uint16_t tk_memory_file::get_word(uint32_t offset) const {
     const unsigned char* p = get_at(offset, 2);
@@ -96,8 +100,7 @@ uint16_t tk_memory_file::get_word(uint32_t offset) const {
 
 uint32_t tk_memory_file::get_dword(uint32_t offset) const {
     const unsigned char* p = get_at(offset, 4);
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
-           (uint32_t{p[3]} << 24);
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 
 void tk_memory_file::put_at(uint32_t offset, const void* source, uint32_t length) {

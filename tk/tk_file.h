@@ -16,7 +16,7 @@
 // Abstract base of the buffered files: the file's absolute name, its open mode
 // and, while the file is open, its stream.
 class tk_file {
-public:
+  public:
     // Open-mode bits.  mode_create truncates or creates the file and implies
     // mode_writable (a created file that is never written back would only
     // have been emptied).
@@ -46,7 +46,7 @@ public:
     unsigned mode() const { return mode_; }
     bool writable() const { return (mode_ & (mode_writable | mode_create)) != 0; }
 
-protected:
+  protected:
     struct stream_closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
@@ -57,7 +57,7 @@ protected:
     bool close_stream();
     std::FILE* stream() const { return stream_.get(); }
 
-private:
+  private:
     std::unique_ptr<std::FILE, stream_closer> stream_;
     unsigned mode_;
     std::string name_;
@@ -67,7 +67,7 @@ private:
 // mode_create, starts empty); a writable file is written back by flush() and
 // on destruction.
 class tk_memory_file : public tk_file {
-public:
+  public:
     // Throws "Error opening file" when the file does not open and "Error
     // reading from file" when it cannot be read (or is 4 GiB or larger).
     tk_memory_file(const std::string& name, unsigned mode);
@@ -94,7 +94,7 @@ public:
     // opening file" or "Cannot write into file".
     void flush();
 
-private:
+  private:
     void initialize();
 
     std::vector<unsigned char> buffer_;  // at least size_ bytes

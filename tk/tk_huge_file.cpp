@@ -101,8 +101,7 @@ uint8_t tk_huge_file::get_byte(uint64_t offset) const {
 uint32_t tk_huge_file::get_dword(uint64_t offset) const {
     unsigned char p[4];
     get_at(offset, p, sizeof p);
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
-           (uint32_t{p[3]} << 24);
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 
 void tk_huge_file::put_at(uint64_t offset, const void* source, size_t length) {
@@ -126,10 +125,9 @@ void tk_huge_file::put_at(uint64_t offset, const void* source, size_t length) {
 }
 
 void tk_huge_file::put_dword(uint64_t offset, uint32_t value) {
-    const unsigned char p[4] = {static_cast<unsigned char>(value),
-                                static_cast<unsigned char>(value >> 8),
-                                static_cast<unsigned char>(value >> 16),
-                                static_cast<unsigned char>(value >> 24)};
+    const unsigned char p[4] = {
+        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
     put_at(offset, p, sizeof p);
 }
 

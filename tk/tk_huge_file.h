@@ -12,12 +12,12 @@
 // tk_exception_ex with the system's text when a read or the size query fails.
 #pragma once
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 class tk_huge_file {
-public:
+  public:
     // Opens the file for reading, or for reading and writing; a missing file
     // is created either way.  A folder does not open.
     tk_huge_file(const std::string& name, bool writable);
@@ -48,7 +48,7 @@ public:
     const std::string& file_name() const { return name_; }
     bool writable() const { return writable_; }
 
-private:
+  private:
     void open(bool writable);
 
     int fd_ = -1;

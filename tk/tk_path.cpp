@@ -3,9 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -25,7 +25,9 @@ bool is_separator(C c) {
 
 // A narrow string that the system would cut at an embedded zero names another
 // file than the caller meant: such a path is refused, not shortened.
-bool has_zero(std::string_view s) { return s.find('\0') != std::string_view::npos; }
+bool has_zero(std::string_view s) {
+    return s.find('\0') != std::string_view::npos;
+}
 
 std::string current_folder_or_empty() {
     std::error_code ec;
@@ -103,7 +105,9 @@ struct dir_closer {
     void operator()(DIR* d) const { closedir(d); }
 };
 
-char16_t fold(char16_t c) { return static_cast<char16_t>(u_foldCase(c, U_FOLD_CASE_DEFAULT)); }
+char16_t fold(char16_t c) {
+    return static_cast<char16_t>(u_foldCase(c, U_FOLD_CASE_DEFAULT));
+}
 
 }  // namespace
 
@@ -139,7 +143,9 @@ std::u16string tk_path_from_system(std::string_view path) {
     return out;
 }
 
-std::u16string tk_program_wpath() { return tk_path_from_system(tk_program_path()); }
+std::u16string tk_program_wpath() {
+    return tk_path_from_system(tk_program_path());
+}
 
 bool tk_is_file_exist(std::string_view path, int mode) {
     tk_log(1, "tk_is_file_exist(%s)", std::string(path));
@@ -228,16 +234,22 @@ tk_file_name::tk_file_name(const std::string& path) {
     if (!path.empty()) name = std::move(base);
 }
 
-std::string tk_file_name::folder_path() const { return drive + folder; }
+std::string tk_file_name::folder_path() const {
+    return drive + folder;
+}
 
-std::string tk_file_name::full_name() const { return join(drive, folder, name, extension); }
+std::string tk_file_name::full_name() const {
+    return join(drive, folder, name, extension);
+}
 
 tk_file_wname::tk_file_wname(const char16_t* path) {
     if (path == nullptr) throw TK_MAIL_ASSERTION();
     initialize(path);
 }
 
-tk_file_wname::tk_file_wname(const std::u16string& path) { initialize(path); }
+tk_file_wname::tk_file_wname(const std::u16string& path) {
+    initialize(path);
+}
 
 void tk_file_wname::initialize(const std::u16string& path) {
     tk_wlog(1, u"tk_file_name::ctor(%s)", path);
@@ -255,9 +267,13 @@ void tk_file_wname::initialize(const std::u16string& path) {
     if (!path.empty()) name = std::move(base);
 }
 
-std::u16string tk_file_wname::folder_path() const { return drive + folder; }
+std::u16string tk_file_wname::folder_path() const {
+    return drive + folder;
+}
 
-std::u16string tk_file_wname::full_name() const { return join(drive, folder, name, extension); }
+std::u16string tk_file_wname::full_name() const {
+    return join(drive, folder, name, extension);
+}
 
 bool tk_find_files(std::u16string_view pattern, std::vector<std::u16string>& list,
                    bool ignore_case) {
@@ -314,7 +330,9 @@ bool tk_find_files(std::u16string_view pattern, std::vector<std::u16string>& lis
     return true;
 }
 
-tk_temp_chdir::tk_temp_chdir(const std::string& folder) { initialize(folder); }
+tk_temp_chdir::tk_temp_chdir(const std::string& folder) {
+    initialize(folder);
+}
 
 void tk_temp_chdir::initialize(const std::string& folder) {
     tk_log(2, "tk_temp_chdir::initialize(%s)", folder);
@@ -336,7 +354,9 @@ bool tk_temp_chdir::find_files(std::u16string_view pattern, std::vector<std::u16
     return tk_find_files(pattern, list, ignore_case);
 }
 
-tk_temp_chdir_w::tk_temp_chdir_w(const std::u16string& folder) { initialize(folder); }
+tk_temp_chdir_w::tk_temp_chdir_w(const std::u16string& folder) {
+    initialize(folder);
+}
 
 void tk_temp_chdir_w::initialize(const std::u16string& folder) {
     tk_wlog(2, u"tk_temp_chdir_w::initialize(%s)", folder);

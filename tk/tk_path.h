@@ -51,7 +51,7 @@ bool tk_wildcard_match(std::u16string_view pattern, std::u16string_view name,
 // name empty.  A null path, or a current folder that cannot be read, is an
 // internal error (tk_mail_assertion).
 class tk_file_name {
-public:
+  public:
     explicit tk_file_name(const char* path);
     explicit tk_file_name(const std::string& path);
 
@@ -68,7 +68,7 @@ public:
 
 // The wide form of tk_file_name.
 class tk_file_wname {
-public:
+  public:
     explicit tk_file_wname(const char16_t* path);
     explicit tk_file_wname(const std::u16string& path);
 
@@ -80,7 +80,7 @@ public:
     std::u16string name;
     std::u16string folder;
 
-private:
+  private:
     void initialize(const std::u16string& path);
 };
 
@@ -97,7 +97,7 @@ bool tk_find_files(std::u16string_view pattern, std::vector<std::u16string>& lis
 // previous one back at its end.  When the change fails, success() is false
 // and the current folder is unchanged.  Not copyable.
 class tk_temp_chdir {
-public:
+  public:
     explicit tk_temp_chdir(const std::string& folder);
     ~tk_temp_chdir();
     tk_temp_chdir(const tk_temp_chdir&) = delete;
@@ -108,7 +108,7 @@ public:
     bool find_files(std::u16string_view pattern, std::vector<std::u16string>& list,
                     bool ignore_case = false) const;
 
-private:
+  private:
     void initialize(const std::string& folder);
 
     bool success_ = false;
@@ -117,7 +117,7 @@ private:
 
 // The wide form of tk_temp_chdir.
 class tk_temp_chdir_w {
-public:
+  public:
     explicit tk_temp_chdir_w(const std::u16string& folder);
     ~tk_temp_chdir_w();
     tk_temp_chdir_w(const tk_temp_chdir_w&) = delete;
@@ -127,7 +127,7 @@ public:
     bool find_files(std::u16string_view pattern, std::vector<std::u16string>& list,
                     bool ignore_case = false) const;
 
-private:
+  private:
     void initialize(const std::u16string& folder);
 
     bool success_ = false;

@@ -10,7 +10,7 @@
 
 template <class T>
 class tk_singleton {
-public:
+  public:
     tk_singleton(const tk_singleton&) = delete;
     tk_singleton& operator=(const tk_singleton&) = delete;
 
@@ -23,7 +23,7 @@ public:
     static T* instance_or_null() noexcept { return static_cast<T*>(instance_); }
     static bool has_instance() noexcept { return instance_ != nullptr; }
 
-protected:
+  protected:
     tk_singleton() {
         if (instance_ != nullptr) throw TK_MAIL_ASSERTION();
         instance_ = this;
@@ -34,7 +34,7 @@ protected:
         if (instance_ == this) instance_ = nullptr;
     }
 
-private:
+  private:
     // Kept as the base: while the base is being built or destroyed the object
     // is not (or no longer) a T, and a cast to T* then is undefined.
     static inline tk_singleton* instance_ = nullptr;

@@ -1,8 +1,9 @@
+#include "tk_codepage.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-#include "tk_codepage.h"
 #include "tk_exception.h"
 #include "tk_string.h"
 
@@ -10,7 +11,7 @@ namespace {
 
 // Restores the environment's ANSI code page after each test.
 class tk_ansi : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { tk_set_ansi_code_page(0); }
 };
 
@@ -24,7 +25,9 @@ std::string from_hex(const char* hex) {
 
 TEST(tk_utf8, RoundTripsEveryPlane) {
     const std::u16string wide = u"Gr\u00fc\u00dfe \u20ac \u0416 \U0001D11E";
-    const std::string utf8 = "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac \xd0\x96 \xf0\x9d\x84\x9e";
+    const std::string utf8 =
+        "Gr\xc3\xbc\xc3\x9f"
+        "e \xe2\x82\xac \xd0\x96 \xf0\x9d\x84\x9e";
     EXPECT_EQ(tk_ucs2_to_utf8(wide), utf8);
     EXPECT_EQ(tk_utf8_to_ucs2(utf8), wide);
     EXPECT_EQ(tk_ucs2_to_utf8(u""), "");
@@ -32,15 +35,21 @@ TEST(tk_utf8, RoundTripsEveryPlane) {
 }
 
 TEST(tk_utf8, MalformedInputBecomesReplacementCharacter) {
-    EXPECT_EQ(tk_utf8_to_ucs2("a\xff" "b"), u"a\ufffdb");
+    EXPECT_EQ(tk_utf8_to_ucs2("a\xff"
+                              "b"),
+              u"a\ufffdb");
     EXPECT_EQ(tk_ucs2_to_utf8(std::u16string(1, char16_t(0xD800)) + u"x"), "\xef\xbf\xbdx");
 }
 
 TEST_F(tk_ansi, OverrideSelectsTheAnsiCodePage) {
     tk_set_ansi_code_page(1252);
     EXPECT_EQ(tk_ansi_code_page(), 1252);
-    EXPECT_EQ(tk_ucs2_to_ansi(u"Gr\u00fc\u00dfe \u20ac"), "Gr\xfc\xdf" "e \x80");
-    EXPECT_EQ(tk_ansi_to_ucs2(std::string_view("Gr\xfc\xdf" "e \x80")), u"Gr\u00fc\u00dfe \u20ac");
+    EXPECT_EQ(tk_ucs2_to_ansi(u"Gr\u00fc\u00dfe \u20ac"),
+              "Gr\xfc\xdf"
+              "e \x80");
+    EXPECT_EQ(tk_ansi_to_ucs2(std::string_view("Gr\xfc\xdf"
+                                               "e \x80")),
+              u"Gr\u00fc\u00dfe \u20ac");
 
     tk_set_ansi_code_page(1251);
     EXPECT_EQ(tk_ucs2_to_ansi(u"\u041f\u0440\u0438\u0432\u0435\u0442"), "\xcf\xf0\xe8\xe2\xe5\xf2");
@@ -87,8 +96,7 @@ TEST(tk_ansi_environment, KestrelCodepageSetsTheAnsiCodePage) {
     EXPECT_EXIT(
         {
             setenv("KESTREL_CODEPAGE", "866", 1);
-            const bool ok = tk_ansi_code_page() == 866 &&
-                            tk_ucs2_to_ansi(u"\u0416") == "\x86";
+            const bool ok = tk_ansi_code_page() == 866 && tk_ucs2_to_ansi(u"\u0416") == "\x86";
             std::exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
@@ -145,13 +153,18 @@ const code_page_letters kLetters[] = {
     {1258, u"ƒªÂÇÍÓÙßäéïơ", "83AAC2C7CDD3D9DFE4E9EFF5"},
 };
 
-void PrintTo(const code_page_letters& c, std::ostream* os) { *os << "cp" << c.code_page; }
+void PrintTo(const code_page_letters& c, std::ostream* os) {
+    *os << "cp" << c.code_page;
+}
 
 // Where the Windows table of a DOS code page differs from ICU's IBM table, the
 // Windows mapping wins; the other character still encodes to the same byte.
 TEST(tk_code_pages_windows, DosTablesFollowWindows) {
     for (int code_page : {437, 860, 861, 862, 863, 865}) {
-        EXPECT_EQ(tk_ansi_to_ucs2(std::string_view("a\xe6" "b"), code_page), u"a\u00b5b")
+        EXPECT_EQ(tk_ansi_to_ucs2(std::string_view("a\xe6"
+                                                   "b"),
+                                  code_page),
+                  u"a\u00b5b")
             << code_page;
         EXPECT_EQ(tk_ucs2_to_ansi(u"\u00b5\u03bc", code_page), "\xe6\xe6") << code_page;
     }

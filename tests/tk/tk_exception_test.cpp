@@ -1,10 +1,11 @@
+#include "tk_exception.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "tk_codepage.h"
-#include "tk_exception.h"
 #include "tk_test_support.h"
 
 namespace {

@@ -1,7 +1,8 @@
+#include "tk_file.h"
+
 #include <gtest/gtest.h>
 
 #include "tk_exception.h"
-#include "tk_file.h"
 #include "tk_huge_file.h"
 #include "tk_path.h"
 #include "tk_string.h"
@@ -10,19 +11,19 @@
 namespace {
 
 // Runs a statement that must throw tk_exception with this message at level 1.
-#define EXPECT_TK_ERROR(statement, text)                      \
-    do {                                                      \
-        try {                                                 \
-            statement;                                        \
-            ADD_FAILURE() << "no exception: " #statement;     \
-        } catch (const tk_exception& e) {                     \
-            EXPECT_STREQ(e.what(), text);                     \
-            EXPECT_EQ(e.level(), 1);                          \
-        }                                                     \
+#define EXPECT_TK_ERROR(statement, text)                  \
+    do {                                                  \
+        try {                                             \
+            statement;                                    \
+            ADD_FAILURE() << "no exception: " #statement; \
+        } catch (const tk_exception& e) {                 \
+            EXPECT_STREQ(e.what(), text);                 \
+            EXPECT_EQ(e.level(), 1);                      \
+        }                                                 \
     } while (0)
 
 class tk_files : public ::testing::Test {
-protected:
+  protected:
     temp_folder dir;
 };
 

@@ -1,7 +1,8 @@
+#include "tk_logger.h"
+
 #include <gtest/gtest.h>
 
 #include "tk_exception.h"
-#include "tk_logger.h"
 #include "tk_singleton.h"
 #include "tk_system.h"
 #include "tk_test_support.h"

@@ -1,3 +1,5 @@
+#include "tk_path.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -5,7 +7,6 @@
 #include <algorithm>
 
 #include "tk_exception.h"
-#include "tk_path.h"
 #include "tk_string.h"
 #include "tk_system.h"
 #include "tk_test_support.h"
@@ -14,7 +15,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string cwd() { return fs::current_path().string(); }
+std::string cwd() {
+    return fs::current_path().string();
+}
 
 std::vector<std::u16string> sorted(std::vector<std::u16string> v) {
     std::sort(v.begin(), v.end());
@@ -22,7 +25,7 @@ std::vector<std::u16string> sorted(std::vector<std::u16string> v) {
 }
 
 class tk_file_tests : public ::testing::Test {
-protected:
+  protected:
     temp_folder dir;
 };
 
@@ -108,7 +111,7 @@ TEST_F(tk_file_tests, TempChdirRestoresThePreviousFolder) {
 }
 
 struct split_case {
-    const char* path;  // relative to the test's folder unless it starts with "/"
+    const char* path;    // relative to the test's folder unless it starts with "/"
     const char* folder;  // "" + relative part: the test's folder is put in front
     const char* name;
     const char* extension;

@@ -1,9 +1,10 @@
+#include "tk_string.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "tk_exception.h"
-#include "tk_string.h"
 #include "tk_test_support.h"
 
 namespace {
@@ -24,7 +25,9 @@ const trim_case kTrimCases[] = {
     {"   ", "", "", ""},
 };
 
-std::u16string widen(const char* ascii) { return std::u16string(ascii, ascii + strlen(ascii)); }
+std::u16string widen(const char* ascii) {
+    return std::u16string(ascii, ascii + strlen(ascii));
+}
 
 TEST(tk_trim, NarrowAndWideRemoveOnlyOuterSpaces) {
     for (const trim_case& c : kTrimCases) {
@@ -126,10 +129,9 @@ TEST(tk_hex, TextOfBytes) {
 
 TEST(tk_wformat, Conversions) {
     tk_set_ansi_code_page(1252);
-    const std::u16string out =
-        tk_wformat(200, u"%s|%S|%d|%x|%X|%I64d|%lld|%u|%c|%%|%5.2f", u"wide \u0436", "n\xe4rrow",
-                   -42, 255u, 255u, static_cast<long long>(-9000000000LL), 9000000000LL, 7u, 'Q',
-                   3.14159);
+    const std::u16string out = tk_wformat(
+        200, u"%s|%S|%d|%x|%X|%I64d|%lld|%u|%c|%%|%5.2f", u"wide \u0436", "n\xe4rrow", -42, 255u,
+        255u, static_cast<long long>(-9000000000LL), 9000000000LL, 7u, 'Q', 3.14159);
     EXPECT_EQ(out, u"wide \u0436|n\u00e4rrow|-42|ff|FF|-9000000000|9000000000|7|Q|%| 3.14");
     tk_set_ansi_code_page(0);
 }

@@ -12,7 +12,7 @@
 // contents when the object ends.  No two objects share a folder, also across
 // test processes running at the same time.
 class temp_folder {
-public:
+  public:
     temp_folder();
     ~temp_folder();
     temp_folder(const temp_folder&) = delete;
@@ -22,7 +22,7 @@ public:
     // The path of an entry of the folder, as a narrow string.
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -34,13 +34,13 @@ void write_file(const std::filesystem::path& path, const std::string& bytes);
 // A logger, enabled at the given minimum level without time stamps, writing to
 // "trace.log" in its own temporary folder.  Destroying it frees the singleton.
 class log_capture {
-public:
+  public:
     explicit log_capture(int min_level = 1);
     std::string text() const { return read_file(file_); }
     const std::string& file() const { return file_; }
     tk_logger& logger() { return *logger_; }
 
-private:
+  private:
     temp_folder folder_;
     std::string file_;
     std::unique_ptr<tk_logger> logger_;
