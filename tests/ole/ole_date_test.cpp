@@ -15,6 +15,8 @@ struct parse_case {
     const char* printed;    // to_string(true)
 };
 
+void PrintTo(const parse_case& c, std::ostream* out) { *out << '"' << c.text << '"'; }
+
 class ole_date_parse : public testing::TestWithParam<parse_case> {};
 
 TEST_P(ole_date_parse, KindAndPrintedForm) {

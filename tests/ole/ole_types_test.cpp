@@ -15,6 +15,8 @@ struct decimal_case {
     const char* printed;  // nullptr: the text does not convert
 };
 
+void PrintTo(const decimal_case& c, std::ostream* out) { *out << '"' << c.text << '"'; }
+
 class ole_decimal_text : public testing::TestWithParam<decimal_case> {};
 
 TEST_P(ole_decimal_text, ParsesAndPrints) {

@@ -321,6 +321,10 @@ struct number_case {
     const char* written;  // "" for the empty value
 };
 
+void PrintTo(const number_case& c, std::ostream* out) {
+    *out << '"' << c.oracle << "\" as " << c.vt;
+}
+
 class ole_variant_number : public testing::TestWithParam<number_case> {};
 
 TEST_P(ole_variant_number, OracleTextToDbfText) {
