@@ -101,10 +101,10 @@ void env_h::forget_child(handle_base* child) {
 }
 
 void stmt_h::forget_child(handle_base* child) {
-    std::replace(defines.begin(), defines.end(), static_cast<define_h*>(child),
-                 static_cast<define_h*>(nullptr));
-    std::replace(params.begin(), params.end(), static_cast<param_h*>(child),
-                 static_cast<param_h*>(nullptr));
+    for (auto& d : defines)
+        if (d == child) d = nullptr;
+    for (auto& p : params)
+        if (p == child) p = nullptr;
 }
 
 namespace {
@@ -164,6 +164,10 @@ void sqlite_concat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         sqlite3_result_null(ctx);
     else
         sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+void sqlite_nvl(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_result_value(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? argv[1] : argv[0]);
 }
 
 void reset_cursor(stmt_h& s) {
@@ -415,6 +419,8 @@ KOCI_API sword OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const OraText*
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_create_function(db.get(), "CONCAT", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             sqlite_concat, nullptr, nullptr);
+    sqlite3_create_function(db.get(), "NVL", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            sqlite_nvl, nullptr, nullptr);
     auto conn = std::make_shared<connection>();
     conn->db = std::move(db);
     conn->path = path;

@@ -110,7 +110,8 @@ column_desc describe_catalog(std::string_view data_type, std::int64_t length,
         d.data_type = local ? SQLT_TIMESTAMP_LTZ : SQLT_TIMESTAMP_TZ;
         d.data_size = local ? 11 : 13;
         d.scale = static_cast<std::int8_t>(num(0, scale.value_or(6)));
-        d.kind = value_kind::display;
+        // Stored without the zone (the loader keeps none): read like a TIMESTAMP.
+        d.kind = value_kind::timestamp;
     } else if (b == "INTERVAL YEAR TO MONTH") {
         d.data_type = SQLT_INTERVAL_YM;
         d.data_size = 5;

@@ -20,8 +20,8 @@ enum class value_kind {
     binary_float,   // BINARY_FLOAT: REAL
     binary_double,  // BINARY_DOUBLE: REAL
     date,           // DATE: 'YYYY-MM-DD HH24:MI:SS'
-    timestamp,      // TIMESTAMP(n): 'YYYY-MM-DD HH24:MI:SS.fffffffff'
-    display,        // TIMESTAMP WITH [LOCAL] TIME ZONE, INTERVAL, objects: display text
+    timestamp,      // TIMESTAMP(n), ... WITH [LOCAL] TIME ZONE: 'YYYY-MM-DD HH24:MI:SS.fffffffff'
+    display,        // INTERVAL, XMLTYPE, object types: display text
     raw,            // RAW: BLOB bytes
     long_text,      // LONG
     long_raw,       // LONG RAW

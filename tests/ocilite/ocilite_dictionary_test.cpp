@@ -71,6 +71,10 @@ TEST_F(DictionaryTest, ViewsAndColumnsOfATable) {
         "SELECT COLUMN_NAME, DATA_TYPE FROM ALL_TAB_COLUMNS WHERE "
         "concat(owner,concat('.',table_name)) = 'SCOTT.EMP'");
     ASSERT_EQ(3u, all_cols.size());
+    // CONCAT treats NULL as an empty string, as Oracle does; NVL is there too.
+    EXPECT_EQ("X", *s.rows("select concat(NULL, 'X') from dual")[0][0]);
+    EXPECT_EQ("none", *s.rows("select nvl(iot_type, 'none') from user_tables where "
+                              "table_name = 'EMP'")[0][0]);
     EXPECT_EQ("DEPTNO", *all_cols[2][0]);
     EXPECT_EQ("NUMBER", *all_cols[2][1]);
 
