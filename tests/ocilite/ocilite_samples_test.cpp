@@ -119,5 +119,107 @@ TEST_F(SamplesTest, ScottEmpDescribesAndFetchesAsOracle) {
     EXPECT_EQ((text_row{"EMP", "FK_DEPTNO", "NO ACTION", "DEPTNO"}), fk[0]);
 }
 
+// Reads every table of a sample database with the reader's defines per described type: text
+// and numbers as SQLT_STR, dates through timestamp descriptors, RAW as bytes, LOBs through
+// locators read to the end; every row of the count must arrive without an error.
+void read_every_table(session& s) {
+    oci_api& api = s.api;
+    std::vector<std::string> tables;
+    for (const auto& r : s.rows("select TABLE_NAME from user_tables")) tables.push_back(*r[0]);
+    ASSERT_FALSE(tables.empty());
+    for (const std::string& table : tables) {
+        SCOPED_TRACE(table);
+        const auto count = s.rows("SELECT COUNT(*) FROM \"" + table + "\"");
+        ASSERT_EQ(1u, count.size());
+        OCIStmt* st = s.new_stmt();
+        ASSERT_EQ(OCI_SUCCESS, s.execute(st, "SELECT * FROM \"" + table + "\"")) << s.error_text();
+        ub4 ncols = 0;
+        api.AttrGet(st, OCI_HTYPE_STMT, &ncols, nullptr, OCI_ATTR_PARAM_COUNT, s.err);
+        std::vector<std::vector<char>> bufs(ncols);
+        std::vector<void*> descs(ncols, nullptr);
+        std::vector<ub2> types(ncols, 0);
+        std::vector<sb2> ind(ncols, 0);
+        for (ub4 i = 0; i < ncols; ++i) {
+            void* p = nullptr;
+            ASSERT_EQ(OCI_SUCCESS, api.ParamGet(st, OCI_HTYPE_STMT, s.err, &p, i + 1));
+            ub2 size = 0;
+            api.AttrGet(p, OCI_DTYPE_PARAM, &types[i], nullptr, OCI_ATTR_DATA_TYPE, s.err);
+            api.AttrGet(p, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, s.err);
+            OCIDefine* d = nullptr;
+            sword rc = OCI_SUCCESS;
+            switch (types[i]) {
+                case SQLT_DAT:
+                case SQLT_TIMESTAMP:
+                case SQLT_TIMESTAMP_TZ:
+                case SQLT_TIMESTAMP_LTZ:
+                    api.DescriptorAlloc(s.env, &descs[i], OCI_DTYPE_TIMESTAMP, 0, nullptr);
+                    rc = api.DefineByPos(st, &d, s.err, i + 1, &descs[i], 4, SQLT_TIMESTAMP,
+                                         &ind[i], nullptr, nullptr, OCI_DEFAULT);
+                    break;
+                case SQLT_CLOB:
+                case SQLT_BLOB:
+                    api.DescriptorAlloc(s.env, &descs[i], OCI_DTYPE_LOB, 0, nullptr);
+                    rc = api.DefineByPos(st, &d, s.err, i + 1, &descs[i], -1, types[i], &ind[i],
+                                         nullptr, nullptr, OCI_DEFAULT);
+                    break;
+                case SQLT_BIN:
+                    bufs[i].resize(size);
+                    rc = api.DefineByPos(st, &d, s.err, i + 1, bufs[i].data(),
+                                         static_cast<sb4>(size), SQLT_BIN, &ind[i], nullptr,
+                                         nullptr, OCI_DEFAULT);
+                    break;
+                default:
+                    bufs[i].resize(2u * 100000 + 2);
+                    rc = api.DefineByPos(st, &d, s.err, i + 1, bufs[i].data(),
+                                         static_cast<sb4>(bufs[i].size()), SQLT_STR, &ind[i],
+                                         nullptr, nullptr, OCI_DEFAULT);
+                    break;
+            }
+            ASSERT_EQ(OCI_SUCCESS, rc) << s.error_text();
+        }
+        long rows = 0;
+        while (true) {
+            const sword rc = api.StmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
+            if (rc == OCI_NO_DATA) break;
+            ASSERT_EQ(OCI_SUCCESS, rc) << s.error_text();
+            ++rows;
+            for (ub4 i = 0; i < ncols; ++i) {
+                if (ind[i] == -1 || (types[i] != SQLT_CLOB && types[i] != SQLT_BLOB)) continue;
+                ub1 form = 1;
+                api.LobCharSetForm(s.env, s.err, static_cast<OCILobLocator*>(descs[i]), &form);
+                char piece[32768];
+                ub4 offset = 1;
+                while (true) {
+                    ub4 amount = 0;
+                    const sword lrc = api.LobRead(s.svc, s.err,
+                                                  static_cast<OCILobLocator*>(descs[i]), &amount,
+                                                  offset, piece, sizeof piece, nullptr, nullptr, 0,
+                                                  types[i] == SQLT_CLOB ? form : 0);
+                    ASSERT_TRUE(lrc == OCI_SUCCESS || lrc == OCI_NEED_DATA) << s.error_text();
+                    if (amount == 0) break;
+                    offset += amount;
+                }
+            }
+        }
+        EXPECT_EQ(std::stol(*count[0][0]), rows);
+        s.free_stmt(st);
+    }
+}
+
+TEST_F(SamplesTest, EveryHrTableReadsCompletely) {
+    open("hr.db", "EMPLOYEES");
+    read_every_table(s);
+}
+
+TEST_F(SamplesTest, EveryScottTableReadsCompletely) {
+    open("scott.db", "EMP");
+    read_every_table(s);
+}
+
+TEST_F(SamplesTest, EveryCoTableReadsCompletely) {
+    open("co.db", "CUSTOMERS");
+    read_every_table(s);
+}
+
 }  // namespace
 }  // namespace ocilite_test
