@@ -410,10 +410,14 @@ KOCI_API sword OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const OraText*
     const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
     db_ptr db(raw);
     if (rc != SQLITE_OK) return fail(err, 12154);
-    // A file that is not an SQLite database names no database either.
-    if (sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr,
-                     nullptr) != SQLITE_OK)
-        return fail(err, 12154);
+    // A file that is not an SQLite database, or an empty one, names no database either.
+    {
+        sqlite3_stmt* raw_pc = nullptr;
+        sqlite3_prepare_v2(db.get(), "PRAGMA page_count", -1, &raw_pc, nullptr);
+        sqlite_stmt_ptr pc(raw_pc);
+        if (!pc || sqlite3_step(pc.get()) != SQLITE_ROW || sqlite3_column_int64(pc.get(), 0) == 0)
+            return fail(err, 12154);
+    }
     // Double-quoted words are identifiers only, as in Oracle.
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);

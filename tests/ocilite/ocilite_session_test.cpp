@@ -43,6 +43,8 @@ TEST_F(SessionTest, ConnectFailuresGiveOracleErrors) {
     fixture_db db;
     const std::string not_a_db = ::testing::TempDir() + "ocilite_not_a_db.txt";
     std::ofstream(not_a_db) << "this is not a database file, just some text that is long enough";
+    const std::string empty_file = ::testing::TempDir() + "ocilite_empty.db";
+    std::ofstream{empty_file};
     struct row {
         std::string target, user, password;
         int code;
@@ -54,6 +56,10 @@ TEST_F(SessionTest, ConnectFailuresGiveOracleErrors) {
         {"", "scott", "tiger", 12154,
          "ORA-12154: TNS:could not resolve the connect identifier specified\n"},
         {not_a_db, "scott", "tiger", 12154,
+         "ORA-12154: TNS:could not resolve the connect identifier specified\n"},
+        {empty_file, "scott", "tiger", 12154,
+         "ORA-12154: TNS:could not resolve the connect identifier specified\n"},
+        {::testing::TempDir(), "scott", "tiger", 12154,
          "ORA-12154: TNS:could not resolve the connect identifier specified\n"},
         {db.path(), "scott", "TIGER", 1017, "ORA-01017: invalid username/password; logon denied\n"},
         {db.path(), "nobody", "tiger", 1017,
@@ -68,6 +74,7 @@ TEST_F(SessionTest, ConnectFailuresGiveOracleErrors) {
         EXPECT_EQ(r.text, s.error_text());
     }
     std::remove(not_a_db.c_str());
+    std::remove(empty_file.c_str());
 }
 
 TEST_F(SessionTest, DatabaseWithoutUsersAcceptsAnyLogon) {
@@ -91,6 +98,33 @@ TEST_F(SessionTest, ExecuteWithoutSessionIsNotLoggedOn) {
     EXPECT_EQ(OCI_ERROR, s.execute(st, "select * from emp"));
     EXPECT_EQ(1012, s.error_code());
     s.free_stmt(st);
+}
+
+TEST_F(SessionTest, SessionEndAndDetachEndTheConversation) {
+    fixture_db db;
+    session s(api);
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+    OCIStmt* st = s.new_stmt();
+    // A cursor opened before the session ends keeps its rows.
+    ASSERT_EQ(OCI_SUCCESS, s.execute(st, "select empno from emp"));
+    ASSERT_EQ(OCI_SUCCESS, api.SessionEnd(s.svc, s.err, s.usr, OCI_DEFAULT));
+    OCIStmt* st2 = s.new_stmt();
+    EXPECT_EQ(OCI_ERROR, s.execute(st2, "select * from emp"));
+    EXPECT_EQ("ORA-01012: not logged on\n", s.error_text());
+    ASSERT_EQ(OCI_SUCCESS, api.ServerDetach(s.srv, s.err, OCI_DEFAULT));
+    EXPECT_EQ(OCI_ERROR, s.execute(st2, "select * from emp"));
+    EXPECT_EQ(3114, s.error_code());
+    sb4 v = 0;
+    OCIDefine* d = nullptr;
+    ASSERT_EQ(OCI_SUCCESS, api.DefineByPos(st, &d, s.err, 1, &v, 4, SQLT_INT, nullptr, nullptr,
+                                           nullptr, OCI_DEFAULT));
+    EXPECT_EQ(OCI_SUCCESS, api.StmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));
+    EXPECT_NE(0, v);
+    // Attaching again gives a working connection.
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+    EXPECT_EQ(3u, s.rows("select * from emp").size());
+    s.free_stmt(st);
+    s.free_stmt(st2);
 }
 
 // The version query of the engine: first row of v$version into a 128 KiB SQLT_STR buffer.
