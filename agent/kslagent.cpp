@@ -16,10 +16,18 @@
 #include "tk_string.h"
 
 const tk_cmd_option kslagent_options[] = {
-    {opt_blob2memo, "--blob2memo"}, {opt_dest, "--dest="},       {opt_help, "--help"},
-    {opt_logfile, "--logfile="},    {opt_mode, "--mode="},       {opt_oraclu, "--oraclu="},
-    {opt_oraclp, "--oraclp="},      {opt_src, "--src="},         {opt_profile, "--profile="},
-    {opt_silent, "--silent"},       {opt_tab_def, "--tab_def"},  {opt_tab_file, "--tab_file="},
+    {opt_blob2memo, "--blob2memo"},
+    {opt_dest, "--dest="},
+    {opt_help, "--help"},
+    {opt_logfile, "--logfile="},
+    {opt_mode, "--mode="},
+    {opt_oraclu, "--oraclu="},
+    {opt_oraclp, "--oraclp="},
+    {opt_src, "--src="},
+    {opt_profile, "--profile="},
+    {opt_silent, "--silent"},
+    {opt_tab_def, "--tab_def"},
+    {opt_tab_file, "--tab_file="},
     {0, ""},
 };
 
@@ -121,11 +129,13 @@ void fatal_exit(const std::string& message) {
 void process_tab_file(const std::string& path) {
     tk_log(1, "process_tab_file(%s)", path);
     if (!tk_is_file_exist(path, tk_file_mode_read)) {
-        fatal_exit("Table names file does not exist.\nPlease verify the correct path/name was given.");
+        fatal_exit(
+            "Table names file does not exist.\nPlease verify the correct path/name was given.");
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        fatal_exit("Table names file does not exist.\nPlease verify the correct path/name was given.");
+        fatal_exit(
+            "Table names file does not exist.\nPlease verify the correct path/name was given.");
     }
     std::vector<std::u16string> names;
     bool utf8 = false;

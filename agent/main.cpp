@@ -1,3 +1,5 @@
 #include "kslagent.h"
 
-int main(int argc, char** argv) { return kslagent_main(argc, argv); }
+int main(int argc, char** argv) {
+    return kslagent_main(argc, argv);
+}

@@ -53,8 +53,8 @@ void error_handler::set_context(std::u16string_view table_name) {
 
 void error_handler::set_context(std::u16string_view table_name, int record_number) {
     const std::u16string name(table_name);
-    context_ = narrow_context(
-        tk_wformat(kContextChars, u"%s, record #%d", name.c_str(), record_number));
+    context_ =
+        narrow_context(tk_wformat(kContextChars, u"%s, record #%d", name.c_str(), record_number));
 }
 
 void error_handler::handle(const tk_exception& e, int /*may_go_on*/) {

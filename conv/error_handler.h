@@ -29,7 +29,7 @@ conv_exit_function conv_set_exit_function(conv_exit_function f);
 [[noreturn]] void conv_exit(int status);
 
 class error_handler : public tk_singleton<error_handler> {
-public:
+  public:
     // Becomes the instance (a second live instance is an internal error).
     explicit error_handler(std::span<const tk_error_entry> known_errors);
     ~error_handler() override = default;
@@ -57,7 +57,7 @@ public:
     // console leaves the map empty.
     std::map<uint32_t, std::function<void()>>& actions() { return actions_; }
 
-private:
+  private:
     std::string context_;
     bool silent_ = false;
     std::map<uint32_t, std::function<void()>> actions_;

@@ -15,7 +15,7 @@
 class kestrel_convertor : public udb_converter,
                           public oracle_converter_impl,
                           public tk_singleton<kestrel_convertor> {
-public:
+  public:
     // The registry key under which the wizard keeps its last settings.
     static constexpr const char16_t* kRegistryKey = u"Software\\Brightmoor\\Tablewright";
 
@@ -33,6 +33,6 @@ public:
     bool load_profile(const std::u16string& path);
     using udb_converter::load_profile;
 
-private:
+  private:
     bool blob_to_memo_ = false;
 };

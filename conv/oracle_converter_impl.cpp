@@ -3,9 +3,13 @@
 #include "tk_logger.h"
 #include "udb_profile.h"
 
-oracle_converter_impl::oracle_converter_impl() { tk_log(2, "oracle_converter_impl::ctor"); }
+oracle_converter_impl::oracle_converter_impl() {
+    tk_log(2, "oracle_converter_impl::ctor");
+}
 
-oracle_converter_impl::~oracle_converter_impl() { tk_log(2, "oracle_converter_impl::dtor"); }
+oracle_converter_impl::~oracle_converter_impl() {
+    tk_log(2, "oracle_converter_impl::dtor");
+}
 
 void oracle_converter_impl::store_oracle_settings(const std::u16string& database,
                                                   const std::u16string& user,

@@ -10,7 +10,7 @@
 class udb_profile;
 
 class oracle_converter_impl {
-public:
+  public:
     oracle_converter_impl();
     virtual ~oracle_converter_impl();
 
@@ -31,7 +31,7 @@ public:
     const std::u16string& host() const { return host_; }
     const std::u16string& port() const { return port_; }
 
-private:
+  private:
     bool use_tns_ = true;
     std::u16string database_;
     std::u16string user_;

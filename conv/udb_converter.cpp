@@ -15,9 +15,13 @@ void tk_thread_functor::operator()() {
     finish();
 }
 
-void tk_thread_functor::idle() { std::this_thread::sleep_for(std::chrono::milliseconds(100)); }
+void tk_thread_functor::idle() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
 
-tk_converter::tk_converter() { tk_log(2, "tk_converter::ctor"); }
+tk_converter::tk_converter() {
+    tk_log(2, "tk_converter::ctor");
+}
 
 void tk_converter::set_logfile(const std::string& file_name) {
     tk_log(1, "tk_convertor::set_logfile(%s)", file_name);
@@ -25,8 +29,7 @@ void tk_converter::set_logfile(const std::string& file_name) {
         // Anything of that name that cannot take lines is refused, a folder
         // or a file without read permission included: logging into it would
         // lose every line without a word.
-        if (conv_is_existing_entry(file_name) &&
-            !tk_is_file_exist(file_name, tk_file_mode_write)) {
+        if (conv_is_existing_entry(file_name) && !tk_is_file_exist(file_name, tk_file_mode_write)) {
             throw tk_exception("Logfile name specifies an existing read-only file.", 1);
         }
         if (!tk_is_path_exist(tk_file_name(file_name).folder_path())) {
@@ -43,7 +46,9 @@ void tk_converter::set_logfile(const std::string& file_name) {
     }
 }
 
-udb_converter::udb_converter() { tk_log(2, "udb_converter::ctor"); }
+udb_converter::udb_converter() {
+    tk_log(2, "udb_converter::ctor");
+}
 
 void udb_converter::set_mode(int mode) {
     tk_log(1, "udb_converter::set_mode(%d)", mode);

@@ -18,7 +18,7 @@ class udb_profile;
 // A unit of work that a thread runs.  The default operator() idles (100 ms
 // at a time) until is_done() answers true, then calls finish().
 class tk_thread_functor {
-public:
+  public:
     virtual ~tk_thread_functor() = default;
     virtual void operator()();
     virtual bool is_done() { return false; }
@@ -27,7 +27,7 @@ public:
 };
 
 class tk_converter : public tk_thread_functor {
-public:
+  public:
     tk_converter();
     ~tk_converter() override = default;
 
@@ -56,7 +56,7 @@ public:
     const std::u16string& destination() const { return destination_; }
     void set_destination(std::u16string folder) { destination_ = std::move(folder); }
 
-private:
+  private:
     bool finished_ = false;
     bool silent_ = false;
     std::u16string source_name_;
@@ -68,10 +68,14 @@ private:
 using udb_name_map = std::map<std::u16string, std::u16string>;
 
 class udb_converter : public tk_converter {
-public:
+  public:
     // How an existing destination is treated.
-    enum : int { mode_overwrite_all = 0, mode_overwrite_files = 1, mode_skip_existing = 2,
-                 mode_append = 3 };
+    enum : int {
+        mode_overwrite_all = 0,
+        mode_overwrite_files = 1,
+        mode_skip_existing = 2,
+        mode_append = 3
+    };
 
     udb_converter();
     ~udb_converter() override = default;
@@ -99,7 +103,7 @@ public:
     // settings" of a profile; raises what set_logfile raises.  Always true.
     bool load_profile(const udb_profile& profile);
 
-private:
+  private:
     int mode_ = mode_overwrite_all;
     std::vector<std::u16string> table_list_;
     udb_name_map name_map_;

@@ -22,8 +22,8 @@ bool udb_profile::load(const std::u16string& path) {
     std::string narrow;
     const bool representable = tk_ucs2_to_system(path, narrow);
     if (representable && !tk_is_file_exist(narrow, tk_file_mode_read)) {
-        throw tk_exception(
-            "Profile does not exist. Please verify the correct path/name was given.", 1);
+        throw tk_exception("Profile does not exist. Please verify the correct path/name was given.",
+                           1);
     }
     if (!representable) return false;
     std::ifstream in(narrow, std::ios::binary);
@@ -35,9 +35,9 @@ bool udb_profile::load(const std::u16string& path) {
         const conv_line_result got = conv_read_line(in, raw, kMaxLine);
         if (got == conv_line_result::end) break;
         if (got == conv_line_result::too_long) {
-            throw tk_exception("Profile line " + std::to_string(line_number) +
-                                   " is longer than 4095 characters.",
-                               1);
+            throw tk_exception(
+                "Profile line " + std::to_string(line_number) + " is longer than 4095 characters.",
+                1);
         }
         const std::u16string line = tk_trim(tk_utf8_to_ucs2(raw));
         if (line.empty()) continue;

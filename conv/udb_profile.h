@@ -19,7 +19,7 @@
 #include <vector>
 
 class udb_profile {
-public:
+  public:
     using entries = std::map<std::u16string, std::u16string>;
 
     // Longest line read, in bytes, line end excluded.
@@ -46,12 +46,11 @@ public:
     const std::vector<std::u16string>& bare_lines(const std::u16string& name) const;
 
     // Sets (section, key) = value, replacing an existing value.
-    void set(const std::u16string& section, const std::u16string& key,
-             const std::u16string& value);
+    void set(const std::u16string& section, const std::u16string& key, const std::u16string& value);
 
     const std::map<std::u16string, entries>& sections() const { return sections_; }
 
-private:
+  private:
     std::map<std::u16string, entries> sections_;
     std::map<std::u16string, std::vector<std::u16string>> bare_lines_;
 };

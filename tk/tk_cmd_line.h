@@ -23,7 +23,7 @@ struct tk_cmd_option {
 
 // The abstract reader: steps through arguments one at a time.
 class TCmdLine {
-public:
+  public:
     virtual ~TCmdLine() = default;
     // Steps to the next argument and matches it.
     // REQUIRES: has_current() (otherwise tk_mail_assertion).
@@ -33,7 +33,7 @@ public:
 };
 
 class ansi_cmd_line : public TCmdLine {
-public:
+  public:
     static constexpr int kUnrecognised = -1;
     static constexpr size_t kMaxUnrecognised = 20;
 
@@ -57,7 +57,7 @@ public:
     // REQUIRES: i < unrecognised_count().
     const std::string& unrecognised(size_t i) const { return unrecognised_[i]; }
 
-private:
+  private:
     void match(const char* argument);
 
     const tk_cmd_option* options_;

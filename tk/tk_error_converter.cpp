@@ -40,7 +40,9 @@ const tk_error_entry kOracleErrors[] = {
 
 }  // namespace
 
-std::span<const tk_error_entry> tk_oracle_error_table() { return kOracleErrors; }
+std::span<const tk_error_entry> tk_oracle_error_table() {
+    return kOracleErrors;
+}
 
 tk_error_converter::tk_error_converter(std::span<const tk_error_entry> table)
     : tk_error_converter(table.size(), table.data()) {}
@@ -56,8 +58,7 @@ void tk_error_converter::load_map(size_t count, const tk_error_entry* table) {
     if (table == nullptr) throw TK_MAIL_ASSERTION();
     for (size_t i = 0; i < count; ++i) {
         // emplace keeps an existing entry: the first message of a code wins.
-        map_.emplace(table[i].code,
-                     table[i].message != nullptr ? table[i].message : std::string());
+        map_.emplace(table[i].code, table[i].message != nullptr ? table[i].message : std::string());
     }
 }
 

@@ -18,7 +18,7 @@ struct tk_error_entry {
 };
 
 class tk_error_converter {
-public:
+  public:
     // Logs "tk_error_converter::ctor (map size=%d)" and loads the table.
     explicit tk_error_converter(std::span<const tk_error_entry> table);
     // The same from a count and a pointer; a null table with a non-zero count
@@ -35,7 +35,7 @@ public:
 
     size_t size() const { return map_.size(); }
 
-private:
+  private:
     std::map<uint32_t, std::string> map_;
 };
 

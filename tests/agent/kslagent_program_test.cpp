@@ -18,7 +18,7 @@ const std::string kNoTabFile =
     "Table names file does not exist.\nPlease verify the correct path/name was given.\n";
 
 class kslagent_program : public ::testing::Test {
-protected:
+  protected:
     run_result run_agent(const std::vector<std::string>& args,
                          const std::vector<std::string>& env = {}) {
         return run(kProgram, args, folder_, env);
@@ -67,10 +67,11 @@ TEST_F(kslagent_program, silent_before_help_prints_nothing) {
 TEST_F(kslagent_program, mode_accepts_exactly_zero_one_two) {
     for (const std::string mode : {"0", "1", "2"}) {
         SCOPED_TRACE(mode);
-        expect_parse_passed(run_agent({"--src=db", "--dest=" + folder_.file("d"), "--mode=" + mode}));
+        expect_parse_passed(
+            run_agent({"--src=db", "--dest=" + folder_.file("d"), "--mode=" + mode}));
     }
-    for (const std::string mode :
-         {"01", "+1", "-0", " 1", "1a", "3", "", "-1", "1 ", "0x1", "2.0", "99999999999999999999"}) {
+    for (const std::string mode : {"01", "+1", "-0", " 1", "1a", "3", "", "-1", "1 ", "0x1", "2.0",
+                                   "99999999999999999999"}) {
         SCOPED_TRACE("mode '" + mode + "'");
         const run_result r = run_agent({"--src=db", "--dest=d", "--mode=" + mode});
         EXPECT_EQ(r.status, 255);
@@ -100,8 +101,8 @@ TEST_F(kslagent_program, missing_database_name_is_reported_before_missing_destin
 }
 
 TEST_F(kslagent_program, successful_parse_never_ends_as_a_success) {
-    expect_parse_passed(run_agent({"--src=db", "--dest=d", "--oraclu=scott", "--oraclp=tiger",
-                                   "--blob2memo", "--tab_def"}));
+    expect_parse_passed(run_agent(
+        {"--src=db", "--dest=d", "--oraclu=scott", "--oraclp=tiger", "--blob2memo", "--tab_def"}));
     // Silent: nothing on the console, still a failure status.
     const run_result r = run_agent({"--silent", "--src=db", "--dest=d"});
     EXPECT_EQ(r.status, 255);
@@ -111,7 +112,8 @@ TEST_F(kslagent_program, successful_parse_never_ends_as_a_success) {
 TEST_F(kslagent_program, logfile_in_a_missing_folder) {
     const run_result r = run_agent({"--logfile=" + folder_.file("no/such/log.txt"), "--src=db"});
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "Error:\nLogfile path does not exist. Please verify the correct path was given.\n");
+    EXPECT_EQ(r.out,
+              "Error:\nLogfile path does not exist. Please verify the correct path was given.\n");
     EXPECT_EQ(r.err, "");
 }
 
@@ -153,9 +155,11 @@ TEST_F(kslagent_program, log_file_receives_level_3_lines_in_the_logger_format) {
     const run_result r2 =
         run_agent({"--logfile=" + log, "--logfile=" + folder_.file("missing/x.log")});
     EXPECT_EQ(r2.status, 255);
-    EXPECT_EQ(r2.out, "Error:\nLogfile path does not exist. Please verify the correct path was given.\n");
-    EXPECT_EQ(read_file(log),
-              "Error:\nLogfile path does not exist.\nPlease verify the correct path was given.\r\n");
+    EXPECT_EQ(r2.out,
+              "Error:\nLogfile path does not exist. Please verify the correct path was given.\n");
+    EXPECT_EQ(
+        read_file(log),
+        "Error:\nLogfile path does not exist.\nPlease verify the correct path was given.\r\n");
 
     const run_result r3 = run_agent({"--logfile=" + log, "--src=db", "--dest=d"});
     const std::string text = read_file(log);

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 // A folder of its own, removed with everything in it when the object ends.
 class temp_folder {
-public:
+  public:
     temp_folder() {
         static std::atomic<int> counter{0};
         path_ = fs::temp_directory_path() /
@@ -41,7 +41,7 @@ public:
     const fs::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     fs::path path_;
 };
 
@@ -94,8 +94,7 @@ inline run_result run(const std::string& program, const std::vector<std::string>
 
     run_result result;
     pid_t pid = 0;
-    const int rc =
-        posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return result;
     int wstatus = 0;

@@ -1,11 +1,12 @@
 // The command-line reader: prefix matching in table order, values, the list
 // of unrecognised arguments and its limit.
+#include "tk_cmd_line.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "tk_cmd_line.h"
 #include "tk_exception.h"
 
 namespace {
@@ -74,19 +75,6 @@ TEST(ansi_cmd_line, keeps_twenty_unrecognised_arguments_and_fails_on_the_twenty_
             while (over.has_current()) over.advance();
         },
         tk_mail_assertion);
-}
-
-TEST(ansi_cmd_line, recognised_arguments_do_not_use_unrecognised_slots) {
-    std::vector<const char*> args{"prog"};
-    for (int i = 0; i < 100; ++i) args.push_back("--a=v");
-    ansi_cmd_line reader(static_cast<int>(args.size()), args.data(), kOptions);
-    int seen = 0;
-    while (reader.has_current()) {
-        EXPECT_EQ(reader.code(), 2);
-        ++seen;
-        reader.advance();
-    }
-    EXPECT_EQ(seen, 100);
 }
 
 TEST(system_text, arguments_must_be_valid_utf8) {

@@ -20,11 +20,11 @@ namespace {
 namespace fs = std::filesystem;
 
 class converter_test : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         static std::atomic<int> counter{0};
-        folder_ = fs::temp_directory_path() /
-                  ("converter_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+        folder_ = fs::temp_directory_path() / ("converter_test_" + std::to_string(::getpid()) +
+                                               "_" + std::to_string(counter++));
         fs::remove_all(folder_);
         fs::create_directories(folder_);
         logger_ = std::make_unique<tk_logger>(nullptr, false, 3, false);
@@ -113,7 +113,8 @@ TEST_F(converter_test, mode_and_flags_from_generic_settings) {
     ASSERT_TRUE(apply("[Generic settings]\nMode=2\n"));  // keys are case-sensitive
     EXPECT_EQ(converter_->mode(), 1);
 
-    ASSERT_TRUE(apply("[Generic settings]\nonly definitions=0\nskip indexes=yes\nBLOB to text=2\n"));
+    ASSERT_TRUE(
+        apply("[Generic settings]\nonly definitions=0\nskip indexes=yes\nBLOB to text=2\n"));
     EXPECT_FALSE(converter_->definitions_only());
     EXPECT_TRUE(converter_->skip_indexes());
     EXPECT_FALSE(converter_->blob_to_memo());

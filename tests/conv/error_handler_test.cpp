@@ -1,5 +1,7 @@
 // The known-error table and the console error handler: what reaches standard
 // output and the log for each level, with and without context and silence.
+#include "error_handler.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,7 +10,6 @@
 #include <iterator>
 #include <memory>
 
-#include "error_handler.h"
 #include "tk_codepage.h"
 #include "tk_error_converter.h"
 #include "tk_logger.h"
@@ -20,7 +21,9 @@ namespace fs = std::filesystem;
 struct process_end {
     int status;
 };
-[[noreturn]] void throw_process_end(int status) { throw process_end{status}; }
+[[noreturn]] void throw_process_end(int status) {
+    throw process_end{status};
+}
 
 TEST(tk_error_converter, holds_the_twelve_oracle_errors) {
     const tk_error_converter table(tk_oracle_error_table());
@@ -59,13 +62,13 @@ TEST(tk_error_converter, null_table_is_an_internal_error) {
 }
 
 class error_handler_test : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         static std::atomic<int> counter{0};
         log_path_ = (fs::temp_directory_path() /
-                     ("error_handler_test_" + std::to_string(::testing::UnitTest::GetInstance()
-                                                                  ->random_seed()) +
-                      "_" + std::to_string(counter++) + ".log"))
+                     ("error_handler_test_" +
+                      std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                      std::to_string(counter++) + ".log"))
                         .string();
         previous_exit_ = conv_set_exit_function(&throw_process_end);
         logger_ = std::make_unique<tk_logger>(log_path_.c_str(), true, 3, false);
@@ -153,8 +156,8 @@ TEST_F(error_handler_test, known_code_replaces_the_server_text) {
                                           tk_oracle_error_code(1017), 0));
     EXPECT_EQ(o.out, "Error:\nInvalid user name or password.\n");
     EXPECT_FALSE(o.ended);
-    const outcome unknown = handle(tk_exception("ORA-00942: table or view\ndoes not exist",
-                                                tk_oracle_error_code(942), 0));
+    const outcome unknown = handle(
+        tk_exception("ORA-00942: table or view\ndoes not exist", tk_oracle_error_code(942), 0));
     EXPECT_EQ(unknown.out, "Error:\nORA-00942: table or view does not exist\n");
 }
 
