@@ -102,8 +102,7 @@ long fetch_all(const std::string& path, std::size_t& bytes) {
     OCISession* usr = nullptr;
     OCISvcCtx* svc = nullptr;
     OCIStmt* st = nullptr;
-    EnvNlsCreate(&env, 0, nullptr, nullptr, nullptr, nullptr, 0, nullptr, OCI_UTF16ID,
-                 OCI_UTF16ID);
+    EnvNlsCreate(&env, 0, nullptr, nullptr, nullptr, nullptr, 0, nullptr, OCI_UTF16ID, OCI_UTF16ID);
     HandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
     HandleAlloc(env, reinterpret_cast<void**>(&srv), OCI_HTYPE_SERVER, 0, nullptr);
     HandleAlloc(env, reinterpret_cast<void**>(&usr), OCI_HTYPE_SESSION, 0, nullptr);
@@ -115,8 +114,8 @@ long fetch_all(const std::string& path, std::size_t& bytes) {
     if (ServerAttach(srv, err, reinterpret_cast<const OraText*>(db.data()),
                      static_cast<sb4>(db.size() * 2), 0) == OCI_SUCCESS &&
         AttrSet(svc, OCI_HTYPE_SVCCTX, srv, 0, OCI_ATTR_SERVER, err) == OCI_SUCCESS &&
-        AttrSet(usr, OCI_HTYPE_SESSION, const_cast<char16_t*>(user.data()), 10,
-                OCI_ATTR_USERNAME, err) == OCI_SUCCESS &&
+        AttrSet(usr, OCI_HTYPE_SESSION, const_cast<char16_t*>(user.data()), 10, OCI_ATTR_USERNAME,
+                err) == OCI_SUCCESS &&
         SessionBegin(svc, err, usr, OCI_CRED_RDBMS, 0) == OCI_SUCCESS) {
         const std::u16string q = u"SELECT * FROM \"BIG\"";
         StmtPrepare(st, err, reinterpret_cast<const OraText*>(q.data()),

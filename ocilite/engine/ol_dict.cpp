@@ -111,7 +111,8 @@ const std::vector<dict_table>& dict_tables() {
          "SELECT view_name, length(text), text, substr(text, 1, 4000) FROM main.ocilite_views "
          "ORDER BY view_name",
          {"ocilite_views"}},
-        {"V$VERSION", "BANNER VARCHAR2(80)",
+        {"V$VERSION",
+         "BANNER VARCHAR2(80)",
          "SELECT value FROM main.ocilite_settings WHERE name = 'banner' OR "
          "(name GLOB 'banner[0-9]*' AND name NOT GLOB 'banner*[^0-9]*') "
          "ORDER BY length(name), name",
@@ -148,8 +149,7 @@ bool exec(sqlite3* db, const std::string& sql, std::string& error) {
 
 bool has_main_table(sqlite3* db, const char* name) {
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name = ?",
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name = ?",
                            -1, &st, nullptr) != SQLITE_OK)
         return false;
     sqlite3_bind_text(st, 1, name, -1, SQLITE_STATIC);
@@ -165,8 +165,7 @@ bool build_dictionary(sqlite3* db, const std::string& user, bool own_tables_only
     for (const auto& t : dict_tables()) {
         const std::string qname = std::string("temp.\"") + t.name + "\"";
         if (!exec(db, "DROP TABLE IF EXISTS " + qname, error)) return false;
-        if (!exec(db, "CREATE TEMP TABLE \"" + std::string(t.name) + "\"(" + t.create + ")",
-                  error))
+        if (!exec(db, "CREATE TEMP TABLE \"" + std::string(t.name) + "\"(" + t.create + ")", error))
             return false;
         bool sources = t.fill != nullptr;
         for (const char* src : t.sources) sources = sources && has_main_table(db, src);
@@ -186,8 +185,7 @@ bool build_dictionary(sqlite3* db, const std::string& user, bool own_tables_only
     const bool has_banner = sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) > 0;
     sqlite3_finalize(st);
     if (!has_banner &&
-        !exec(db, "INSERT INTO temp.\"V$VERSION\" VALUES(" + literal(kDefaultBanner) + ")",
-              error))
+        !exec(db, "INSERT INTO temp.\"V$VERSION\" VALUES(" + literal(kDefaultBanner) + ")", error))
         return false;
     return exec(db, "INSERT INTO temp.DUAL VALUES('X')", error);
 }

@@ -27,7 +27,9 @@ bool starts_with_any(const std::string& s, std::initializer_list<const char*> he
     return false;
 }
 
-column_desc number_desc() { return describe_catalog("NUMBER", 22, {}, {}, ""); }
+column_desc number_desc() {
+    return describe_catalog("NUMBER", 22, {}, {}, "");
+}
 
 std::optional<column_desc> from_catalog(stmt_h& s, const char* table, const char* column) {
     sqlite3_stmt* q = s.conn->catalog_lookup.get();
@@ -44,8 +46,8 @@ std::optional<column_desc> from_catalog(stmt_h& s, const char* table, const char
         const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(q, i));
         return std::string(t ? t : "");
     };
-    column_desc d = describe_catalog(text(0), sqlite3_column_int64(q, 1), opt_int(2), opt_int(3),
-                                     text(5));
+    column_desc d =
+        describe_catalog(text(0), sqlite3_column_int64(q, 1), opt_int(2), opt_int(3), text(5));
     d.nullable = text(4) == "N" ? 0 : 1;
     sqlite3_reset(q);
     return d;
@@ -74,8 +76,8 @@ const char* type_word(const column_desc& d) {
 }
 
 ora_error inconsistent(const char* expected, const column_desc& d) {
-    return ora_error{932, std::string("inconsistent datatypes: expected ") + expected + " got " +
-                              type_word(d)};
+    return ora_error{
+        932, std::string("inconsistent datatypes: expected ") + expected + " got " + type_word(d)};
 }
 
 bool is_binary_kind(value_kind k) {
@@ -90,7 +92,8 @@ bool value_text(stmt_h& s, int col, std::string_view& out, ora_error& err) {
     const int t = sqlite3_column_type(st, col);
     auto raw_view = [&] {
         const auto* p = static_cast<const char*>(sqlite3_column_blob(st, col));
-        return std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
+        return std::string_view(p ? p : "",
+                                static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
     };
     switch (d.kind) {
         case value_kind::number:
@@ -102,8 +105,8 @@ bool value_text(stmt_h& s, int col, std::string_view& out, ora_error& err) {
                 s.scratch = number_text(sqlite3_column_double(st, col));
             } else if (t == SQLITE_TEXT) {
                 const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-                if (!number_text(std::string_view(p, static_cast<std::size_t>(
-                                                         sqlite3_column_bytes(st, col))),
+                if (!number_text(std::string_view(
+                                     p, static_cast<std::size_t>(sqlite3_column_bytes(st, col))),
                                  s.scratch)) {
                     err = make_error(1722);
                     return false;
@@ -123,7 +126,8 @@ bool value_text(stmt_h& s, int col, std::string_view& out, ora_error& err) {
         case value_kind::date:
         case value_kind::timestamp: {
             const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-            std::string_view text(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
+            std::string_view text(p ? p : "",
+                                  static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
             date_time dt;
             if (!parse_date_time(text, dt)) {
                 out = text;
@@ -142,9 +146,10 @@ bool value_text(stmt_h& s, int col, std::string_view& out, ora_error& err) {
         default:
             if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
                 // A number stored in a character column reads as Oracle's text of it.
-                s.scratch = t == SQLITE_INTEGER
-                                ? number_text(static_cast<std::int64_t>(sqlite3_column_int64(st, col)))
-                                                : number_text(sqlite3_column_double(st, col));
+                s.scratch =
+                    t == SQLITE_INTEGER
+                        ? number_text(static_cast<std::int64_t>(sqlite3_column_int64(st, col)))
+                        : number_text(sqlite3_column_double(st, col));
                 out = s.scratch;
                 return true;
             }
@@ -387,8 +392,8 @@ sword deliver_row(stmt_h& s, bool utf16, ub4 row, ora_error& err, bool& truncate
                     set_indicator(d, row, total > 32767 ? -2 : static_cast<sb2>(total),
                                   static_cast<ub2>(std::min<std::size_t>(written, 65535)), 1406);
                 } else {
-                    set_indicator(d, row, 0, static_cast<ub2>(std::min<std::size_t>(written, 65535)),
-                                  0);
+                    set_indicator(d, row, 0,
+                                  static_cast<ub2>(std::min<std::size_t>(written, 65535)), 0);
                 }
                 break;
             }
@@ -456,8 +461,8 @@ sword deliver_row(stmt_h& s, bool utf16, ub4 row, ora_error& err, bool& truncate
                 if (w) std::memcpy(dst, p, w);
                 if (w < n) {
                     truncated = true;
-                    set_indicator(d, row, n > 32767 ? -2 : static_cast<sb2>(n),
-                                  static_cast<ub2>(w), 1406);
+                    set_indicator(d, row, n > 32767 ? -2 : static_cast<sb2>(n), static_cast<ub2>(w),
+                                  1406);
                 } else {
                     set_indicator(d, row, 0, static_cast<ub2>(w), 0);
                 }
@@ -500,14 +505,13 @@ sword deliver_row(stmt_h& s, bool utf16, ub4 row, ora_error& err, bool& truncate
                     err = inconsistent("DATE", cd);
                     return OCI_ERROR;
                 }
-                const unsigned char b[7] = {
-                    static_cast<unsigned char>(dt.year / 100 + 100),
-                    static_cast<unsigned char>(dt.year % 100 + 100),
-                    static_cast<unsigned char>(dt.month),
-                    static_cast<unsigned char>(dt.day),
-                    static_cast<unsigned char>(dt.hour + 1),
-                    static_cast<unsigned char>(dt.minute + 1),
-                    static_cast<unsigned char>(dt.second + 1)};
+                const unsigned char b[7] = {static_cast<unsigned char>(dt.year / 100 + 100),
+                                            static_cast<unsigned char>(dt.year % 100 + 100),
+                                            static_cast<unsigned char>(dt.month),
+                                            static_cast<unsigned char>(dt.day),
+                                            static_cast<unsigned char>(dt.hour + 1),
+                                            static_cast<unsigned char>(dt.minute + 1),
+                                            static_cast<unsigned char>(dt.second + 1)};
                 std::memcpy(dst, b, 7);
                 set_indicator(d, row, 0, 7, 0);
                 break;

@@ -54,7 +54,7 @@ using sqlite_stmt_ptr = std::unique_ptr<sqlite3_stmt, stmt_finalizer>;
 struct connection {
     db_ptr db;
     std::string path;
-    std::string user;  // the session user, upper case
+    std::string user;               // the session user, upper case
     std::set<std::string> schemas;  // names that qualify tables: SYS, the user, the owners
     bool session_active = false;
     sqlite_stmt_ptr catalog_lookup;  // ocilite_columns by (table, column); null without catalog
@@ -131,10 +131,10 @@ struct stmt_h : handle_base {
     std::vector<column_desc> columns;
     std::vector<define_h*> defines;  // by position - 1; children of this statement
     std::vector<param_h*> params;    // by position - 1, made on first OCIParamGet
-    bool executed = false;   // describe available
-    bool fetchable = false;  // a cursor is open (not parse/describe only)
-    bool has_row = false;    // sqlite3_step stands on a row not yet handed out
-    bool ended = false;      // OCI_NO_DATA was returned
+    bool executed = false;           // describe available
+    bool fetchable = false;          // a cursor is open (not parse/describe only)
+    bool has_row = false;            // sqlite3_step stands on a row not yet handed out
+    bool ended = false;              // OCI_NO_DATA was returned
     ub4 row_count = 0;
     ub4 rows_fetched = 0;
     ub4 prefetch_rows = 1;

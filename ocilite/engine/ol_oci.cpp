@@ -280,7 +280,11 @@ std::size_t clob_piece(const std::string& d, std::size_t from, std::size_t end, 
     out.clear();
     while (i < end) {
         const auto c = static_cast<unsigned char>(d[i]);
-        const std::size_t len = std::min<std::size_t>(c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4, end - i);
+        const std::size_t len = std::min<std::size_t>(c < 0x80   ? 1
+                                                      : c < 0xE0 ? 2
+                                                      : c < 0xF0 ? 3
+                                                                 : 4,
+                                                      end - i);
         std::string piece;
         if (utf16) {
             const std::u16string w = utf8_to_utf16(std::string_view(d).substr(i, len));
@@ -450,8 +454,8 @@ KOCI_API sword OCIServerDetach(OCIServer* srvhp, OCIError* errhp, ub4 /*mode*/) 
     return OCI_SUCCESS;
 }
 
-KOCI_API sword OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp,
-                               ub4 /*credt*/, ub4 /*mode*/) {
+KOCI_API sword OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 /*credt*/,
+                               ub4 /*mode*/) {
     auto* svc = find_as<svcctx_h>(svchp, OCI_HTYPE_SVCCTX);
     auto* err = find_as<err_h>(errhp, OCI_HTYPE_ERROR);
     auto* usr = find_as<session_h>(usrhp, OCI_HTYPE_SESSION);
@@ -499,8 +503,7 @@ KOCI_API sword OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISession* us
     return OCI_SUCCESS;
 }
 
-KOCI_API sword OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp,
-                             ub4 /*mode*/) {
+KOCI_API sword OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 /*mode*/) {
     auto* svc = find_as<svcctx_h>(svchp, OCI_HTYPE_SVCCTX);
     auto* err = find_as<err_h>(errhp, OCI_HTYPE_ERROR);
     if (!svc || !err) return OCI_INVALID_HANDLE;
@@ -514,8 +517,8 @@ KOCI_API sword OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrh
     return OCI_SUCCESS;
 }
 
-KOCI_API sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size,
-                          ub4 attrtype, OCIError* errhp) {
+KOCI_API sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, ub4 attrtype,
+                          OCIError* errhp) {
     handle_base* h = registry_find(trgthndlp);
     if (!h || h->type != trghndltyp) return OCI_INVALID_HANDLE;
     auto* err = find_as<err_h>(errhp, OCI_HTYPE_ERROR);
@@ -664,8 +667,7 @@ KOCI_API sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attribute
     return fail(err, 24315);
 }
 
-KOCI_API sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, void** parmdpp,
-                           ub4 pos) {
+KOCI_API sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, void** parmdpp, ub4 pos) {
     auto* err = find_as<err_h>(errhp, OCI_HTYPE_ERROR);
     if (htype != OCI_HTYPE_STMT || !err || !parmdpp) return OCI_INVALID_HANDLE;
     auto* s = find_as<stmt_h>(hndlp, OCI_HTYPE_STMT);
@@ -717,8 +719,8 @@ KOCI_API sword OCIErrorGet(void* hndlp, ub4 recordno, OraText* /*sqlstate*/, sb4
     return OCI_SUCCESS;
 }
 
-KOCI_API sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt,
-                              ub4 stmt_len, ub4 /*language*/, ub4 /*mode*/) {
+KOCI_API sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt, ub4 stmt_len,
+                              ub4 /*language*/, ub4 /*mode*/) {
     auto* s = find_as<stmt_h>(stmtp, OCI_HTYPE_STMT);
     auto* err = find_as<err_h>(errhp, OCI_HTYPE_ERROR);
     if (!s || !err) return OCI_INVALID_HANDLE;
@@ -793,8 +795,7 @@ KOCI_API sword OCIStmtFetch2(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 ori
     return fetch_rows(*s, err, nrows);
 }
 
-KOCI_API sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation,
-                            ub4 mode) {
+KOCI_API sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, ub4 mode) {
     return OCIStmtFetch2(stmtp, errhp, nrows, orientation, 0, mode);
 }
 
@@ -808,8 +809,9 @@ KOCI_API sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnpp, OCIError* errh
     if (!valuep) return fail(err, 1007);
     if (s->defines.size() < position) s->defines.resize(position, nullptr);
     define_h*& slot = s->defines[position - 1];
-    if (!slot) slot = static_cast<define_h*>(
-                   registry_add(std::make_unique<define_h>(OCI_HTYPE_DEFINE, s)));
+    if (!slot)
+        slot =
+            static_cast<define_h*>(registry_add(std::make_unique<define_h>(OCI_HTYPE_DEFINE, s)));
     define_h& d = *slot;
     d.position = position;
     d.valuep = valuep;
@@ -819,8 +821,8 @@ KOCI_API sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnpp, OCIError* errh
     d.rlenp = rlenp;
     d.rcodep = rcodep;
     // Pointer defines (locators, date-time descriptors) step by pointer in array fetches.
-    if (dty == SQLT_CLOB || dty == SQLT_BLOB || dty == SQLT_TIMESTAMP ||
-        dty == SQLT_TIMESTAMP_TZ || dty == SQLT_TIMESTAMP_LTZ || dty == SQLT_DATE)
+    if (dty == SQLT_CLOB || dty == SQLT_BLOB || dty == SQLT_TIMESTAMP || dty == SQLT_TIMESTAMP_TZ ||
+        dty == SQLT_TIMESTAMP_LTZ || dty == SQLT_DATE)
         d.value_sz = static_cast<sb4>(sizeof(void*));
     *defnpp = reinterpret_cast<OCIDefine*>(slot);
     return OCI_SUCCESS;
@@ -835,8 +837,7 @@ KOCI_API sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp
     if (!svc || !err || !lob || !lob->data) return OCI_INVALID_HANDLE;
     if (!amtp || !bufp) return fail(err, 24801);
     env_h* env = env_of(lob);
-    if (lob->is_clob && (csfrm == 0 ? SQLCS_IMPLICIT : csfrm) != lob->form)
-        return fail(err, 24806);
+    if (lob->is_clob && (csfrm == 0 ? SQLCS_IMPLICIT : csfrm) != lob->form) return fail(err, 24806);
     if (env && env->streaming_lob && env->streaming_lob != lob) return fail(err, 24804);
     const std::string& data = *lob->data;
     if (!lob->streaming) {
@@ -908,8 +909,7 @@ KOCI_API sword OCILobCharSetForm(OCIEnv* envhp, OCIError* errhp, const OCILobLoc
     return OCI_SUCCESS;
 }
 
-KOCI_API sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp,
-                               ub4* lenp) {
+KOCI_API sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* lenp) {
     auto* svc = find_as<svcctx_h>(svchp, OCI_HTYPE_SVCCTX);
     auto* err = find_as<err_h>(errhp, OCI_HTYPE_ERROR);
     auto* lob = find_as<lob_h>(locp, OCI_DTYPE_LOB);
@@ -919,8 +919,8 @@ KOCI_API sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator*
     return OCI_SUCCESS;
 }
 
-KOCI_API sword OCIDateTimeGetDate(void* hndl, OCIError* errhp, const OCIDateTime* datetime,
-                                  sb2* yr, ub1* mnth, ub1* dy) {
+KOCI_API sword OCIDateTimeGetDate(void* hndl, OCIError* errhp, const OCIDateTime* datetime, sb2* yr,
+                                  ub1* mnth, ub1* dy) {
     handle_base* h = registry_find(hndl);
     auto* err = find_as<err_h>(errhp, OCI_HTYPE_ERROR);
     auto* dt = find_datetime(datetime);

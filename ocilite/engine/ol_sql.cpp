@@ -63,8 +63,7 @@ bool is_word_start(char c) {
 }
 
 bool is_word_char(char c) {
-    return is_word_start(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '$' ||
-           c == '#';
+    return is_word_start(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '$' || c == '#';
 }
 
 // Oracle shows an invalid identifier as its parts in double quotes: "E"."NOPE".
@@ -73,9 +72,8 @@ std::string quote_parts(std::string_view name) {
     std::size_t start = 0;
     while (true) {
         const auto dot = name.find('.', start);
-        std::string_view part = name.substr(start, dot == std::string_view::npos
-                                                       ? std::string_view::npos
-                                                       : dot - start);
+        std::string_view part = name.substr(
+            start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
         out += '"';
         for (char c : part) out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         out += '"';
@@ -94,7 +92,9 @@ std::string_view ora_message(int code) {
     return {};
 }
 
-ora_error make_error(int code) { return ora_error{code, std::string(ora_message(code))}; }
+ora_error make_error(int code) {
+    return ora_error{code, std::string(ora_message(code))};
+}
 
 std::string format_error(const ora_error& e) {
     char head[32];
@@ -212,8 +212,7 @@ bool rewrite_sql(std::string_view in, std::string& out, ora_error& err,
         if (std::isdigit(static_cast<unsigned char>(c)) ||
             (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(in[i + 1])))) {
             std::size_t j = i;
-            while (j < n && (std::isdigit(static_cast<unsigned char>(in[j])) || in[j] == '.'))
-                ++j;
+            while (j < n && (std::isdigit(static_cast<unsigned char>(in[j])) || in[j] == '.')) ++j;
             if (j < n && (in[j] == 'e' || in[j] == 'E')) {
                 std::size_t k = j + 1;
                 if (k < n && (in[k] == '+' || in[k] == '-')) ++k;
@@ -305,9 +304,9 @@ ora_error map_sqlite_error(std::string_view msg) {
         // An operand is missing where a clause keyword, an operator or a closing mark
         // follows; otherwise something stands after a complete statement.
         static constexpr const char* kMissingOperand[] = {
-            "FROM", "WHERE", "ORDER", "GROUP", "HAVING", "AND", "OR", "UNION", "BY", "IS",
-            "NOT",  "LIKE",  "IN",    "BETWEEN", ",",    ")",  "=", "<",     ">",  "+",
-            "*",    "/",     "||",    "-",  "!=",  "<>",  "<=", ">=", "SELECT"};
+            "FROM", "WHERE", "ORDER", "GROUP",   "HAVING", "AND", "OR", "UNION", "BY",    "IS",
+            "NOT",  "LIKE",  "IN",    "BETWEEN", ",",      ")",   "=",  "<",     ">",     "+",
+            "*",    "/",     "||",    "-",       "!=",     "<>",  "<=", ">=",    "SELECT"};
         for (const char* k : kMissingOperand)
             if (tok == k) return make_error(936);
         return make_error(933);

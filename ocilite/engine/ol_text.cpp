@@ -234,8 +234,7 @@ std::string number_text(double v) {
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, v);
     std::string out;
-    if (!number_text(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)), out))
-        return "0";
+    if (!number_text(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)), out)) return "0";
     return out;
 }
 
@@ -247,7 +246,8 @@ std::string binary_float_text(double v, bool single) {
     std::string s(buf);
     // printf gives at least two exponent digits; Oracle prints three.
     const auto e = s.find('E');
-    if (e != std::string::npos && s.size() - e - 2 < 3) s.insert(e + 2, 3 - (s.size() - e - 2), '0');
+    if (e != std::string::npos && s.size() - e - 2 < 3)
+        s.insert(e + 2, 3 - (s.size() - e - 2), '0');
     return s;
 }
 

@@ -70,8 +70,8 @@ column_desc describe_catalog(std::string_view data_type, std::int64_t length,
         d.charset_form = national ? SQLCS_NCHAR : SQLCS_IMPLICIT;
         d.char_size = clamp16(national ? length / 2 : d.char_used ? length / 4 : length);
         d.kind = value_kind::text;
-    } else if (b == "NUMBER" || b == "INTEGER" || b == "INT" || b == "SMALLINT" ||
-               b == "DECIMAL" || b == "NUMERIC") {
+    } else if (b == "NUMBER" || b == "INTEGER" || b == "INT" || b == "SMALLINT" || b == "DECIMAL" ||
+               b == "NUMERIC") {
         d.data_type = SQLT_NUM;
         d.data_size = 22;
         if (!prec && !scale) {

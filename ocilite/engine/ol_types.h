@@ -30,9 +30,9 @@ enum class value_kind {
 };
 
 struct column_desc {
-    std::string name;  // UTF-8, as the describe reports it
-    std::uint16_t data_type = 1;   // SQLT code
-    std::uint16_t data_size = 0;   // bytes
+    std::string name;             // UTF-8, as the describe reports it
+    std::uint16_t data_type = 1;  // SQLT code
+    std::uint16_t data_size = 0;  // bytes
     std::int16_t precision = 0;
     std::int8_t scale = 0;
     std::uint8_t nullable = 1;

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
-#include <unistd.h>
 
 #include "ol_catalog.h"
 
@@ -144,9 +144,11 @@ fixture_db::fixture_db(const fixture_options& o) {
     run(db, "BEGIN");
     run(db, ocilite::kCatalogSchemaSql);
     if (o.users)
-        run(db, "INSERT INTO ocilite_users VALUES('SCOTT', 'tiger', 'OPEN'), "
-                "('LOCKME', 'secret', 'LOCKED')");
-    if (o.banner) run(db, "INSERT INTO ocilite_settings VALUES('banner', " + quote(*o.banner) + ")");
+        run(db,
+            "INSERT INTO ocilite_users VALUES('SCOTT', 'tiger', 'OPEN'), "
+            "('LOCKME', 'secret', 'LOCKED')");
+    if (o.banner)
+        run(db, "INSERT INTO ocilite_settings VALUES('banner', " + quote(*o.banner) + ")");
     if (o.banner2)
         run(db, "INSERT INTO ocilite_settings VALUES('banner2', " + quote(*o.banner2) + ")");
     run(db, kAllTypesCatalog);
@@ -156,7 +158,9 @@ fixture_db::fixture_db(const fixture_options& o) {
     sqlite3_close(db);
 }
 
-fixture_db::~fixture_db() { std::remove(path_.c_str()); }
+fixture_db::~fixture_db() {
+    std::remove(path_.c_str());
+}
 
 void fixture_db::exec(const std::string& sql) const {
     sqlite3* db = nullptr;

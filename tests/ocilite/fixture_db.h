@@ -15,7 +15,7 @@ struct fixture_options {
 
 // A database file in the test's temporary folder, removed by the destructor.
 class fixture_db {
-public:
+  public:
     explicit fixture_db(const fixture_options& options = {});
     ~fixture_db();
     fixture_db(const fixture_db&) = delete;
@@ -25,7 +25,7 @@ public:
     // Runs SQL on the file (to add rows for one test).
     void exec(const std::string& sql) const;
 
-private:
+  private:
     std::string path_;
 };
 

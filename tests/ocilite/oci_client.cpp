@@ -8,9 +8,15 @@
 
 namespace ocilite_test {
 
-std::u16string u16(const std::string& utf8) { return ocilite::utf8_to_utf16(utf8); }
-std::string u8(const std::u16string& s) { return ocilite::utf16_to_utf8(s); }
-std::string u8(const char16_t* p) { return u8(std::u16string(p)); }
+std::u16string u16(const std::string& utf8) {
+    return ocilite::utf8_to_utf16(utf8);
+}
+std::string u8(const std::u16string& s) {
+    return ocilite::utf16_to_utf8(s);
+}
+std::string u8(const char16_t* p) {
+    return u8(std::u16string(p));
+}
 
 oci_api::oci_api() {
     lib = dlopen(OCILITE_LIB, RTLD_NOW | RTLD_LOCAL);
@@ -53,14 +59,14 @@ oci_api::~oci_api() {
 session::session(oci_api& a) : api(a) {
     EXPECT_EQ(OCI_SUCCESS, api.EnvNlsCreate(&env, OCI_DEFAULT, nullptr, nullptr, nullptr, nullptr,
                                             0, nullptr, OCI_UTF16ID, OCI_UTF16ID));
-    EXPECT_EQ(OCI_SUCCESS, api.HandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR,
-                                           52, nullptr));
-    EXPECT_EQ(OCI_SUCCESS, api.HandleAlloc(env, reinterpret_cast<void**>(&srv), OCI_HTYPE_SERVER,
-                                           52, nullptr));
-    EXPECT_EQ(OCI_SUCCESS, api.HandleAlloc(env, reinterpret_cast<void**>(&usr),
-                                           OCI_HTYPE_SESSION, 0, nullptr));
-    EXPECT_EQ(OCI_SUCCESS, api.HandleAlloc(env, reinterpret_cast<void**>(&svc), OCI_HTYPE_SVCCTX,
-                                           0, nullptr));
+    EXPECT_EQ(OCI_SUCCESS,
+              api.HandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 52, nullptr));
+    EXPECT_EQ(OCI_SUCCESS,
+              api.HandleAlloc(env, reinterpret_cast<void**>(&srv), OCI_HTYPE_SERVER, 52, nullptr));
+    EXPECT_EQ(OCI_SUCCESS,
+              api.HandleAlloc(env, reinterpret_cast<void**>(&usr), OCI_HTYPE_SESSION, 0, nullptr));
+    EXPECT_EQ(OCI_SUCCESS,
+              api.HandleAlloc(env, reinterpret_cast<void**>(&svc), OCI_HTYPE_SVCCTX, 0, nullptr));
 }
 
 session::~session() {
@@ -114,7 +120,9 @@ OCIStmt* session::new_stmt() {
     return s;
 }
 
-void session::free_stmt(OCIStmt* s) { EXPECT_EQ(OCI_SUCCESS, api.HandleFree(s, OCI_HTYPE_STMT)); }
+void session::free_stmt(OCIStmt* s) {
+    EXPECT_EQ(OCI_SUCCESS, api.HandleFree(s, OCI_HTYPE_STMT));
+}
 
 sword session::execute(OCIStmt* stmt, const std::string& sql, ub4 iters, ub4 mode) {
     const std::u16string q = u16(sql);
@@ -160,16 +168,15 @@ std::vector<text_row> session::rows(const std::string& sql, std::size_t buffer_c
     std::vector<sb2> ind(count, 0);
     for (ub4 i = 0; i < count; ++i) {
         OCIDefine* d = nullptr;
-        EXPECT_EQ(OCI_SUCCESS,
-                  api.DefineByPos(s, &d, err, i + 1, bufs[i].data(),
-                                  static_cast<sb4>(bufs[i].size() * 2), SQLT_STR, &ind[i],
-                                  nullptr, nullptr, OCI_DEFAULT));
+        EXPECT_EQ(OCI_SUCCESS, api.DefineByPos(s, &d, err, i + 1, bufs[i].data(),
+                                               static_cast<sb4>(bufs[i].size() * 2), SQLT_STR,
+                                               &ind[i], nullptr, nullptr, OCI_DEFAULT));
     }
     while (true) {
         const sword rc = api.StmtFetch(s, err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
         if (rc == OCI_NO_DATA) break;
-        EXPECT_TRUE(rc == OCI_SUCCESS || rc == OCI_SUCCESS_WITH_INFO) << sql << ": "
-                                                                       << error_text();
+        EXPECT_TRUE(rc == OCI_SUCCESS || rc == OCI_SUCCESS_WITH_INFO)
+            << sql << ": " << error_text();
         if (rc != OCI_SUCCESS && rc != OCI_SUCCESS_WITH_INFO) break;
         text_row row;
         for (ub4 i = 0; i < count; ++i)

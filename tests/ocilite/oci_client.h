@@ -67,7 +67,7 @@ using text_row = std::vector<std::optional<std::string>>;
 // An environment with error, server, session and service context, in the order the product
 // allocates them; connect() attaches and begins the session.
 class session {
-public:
+  public:
     explicit session(oci_api& api);
     ~session();
     session(const session&) = delete;

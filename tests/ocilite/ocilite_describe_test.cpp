@@ -9,7 +9,7 @@ namespace ocilite_test {
 namespace {
 
 class DescribeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(OCI_SUCCESS, s.connect(db.path())) << s.error_text(); }
     oci_api api;
     fixture_db db;
@@ -25,30 +25,18 @@ TEST_F(DescribeTest, EveryColumnTypeDescribesAsOracle) {
         ub1 is_null, form;
     };
     const row expected[] = {
-        {"ID", SQLT_NUM, 22, 4, 0, 0, 1},
-        {"VC", SQLT_CHR, 10, 0, 0, 1, 1},
-        {"CH", SQLT_AFC, 5, 0, 0, 1, 1},
-        {"NVC", SQLT_CHR, 40, 0, 0, 1, 2},
-        {"NCH", SQLT_AFC, 6, 0, 0, 1, 2},
-        {"NUM", SQLT_NUM, 22, 0, -127, 1, 1},
-        {"NUM72", SQLT_NUM, 22, 7, 2, 1, 1},
-        {"FLT", SQLT_NUM, 22, 126, -127, 1, 1},
-        {"INTG", SQLT_NUM, 22, 38, 0, 1, 1},
-        {"DT", SQLT_DAT, 7, 0, 0, 1, 1},
-        {"TS", SQLT_TIMESTAMP, 11, 0, 6, 1, 1},
-        {"CL", SQLT_CLOB, 4000, 0, 0, 1, 1},
-        {"NCL", SQLT_CLOB, 4000, 0, 0, 1, 2},
-        {"BL", SQLT_BLOB, 4000, 0, 0, 1, 1},
-        {"RW", SQLT_BIN, 16, 0, 0, 1, 1},
-        {"LNG", SQLT_LNG, 0, 0, 0, 1, 1},
-        {"BF", SQLT_IBFLOAT, 4, 0, 0, 1, 1},
-        {"BD", SQLT_IBDOUBLE, 8, 0, 0, 1, 1},
-        {"RID", SQLT_RDD, 10, 0, 0, 1, 1},
-        {"TSTZ", SQLT_TIMESTAMP_TZ, 13, 0, 9, 1, 1},
-        {"IDS", SQLT_INTERVAL_DS, 11, 2, 6, 1, 1},
-        {"XML", SQLT_NTY, 2000, 0, 0, 1, 1},
-        {"ADDR", SQLT_NTY, 1, 0, 0, 1, 1},
-        {"LR", SQLT_LBI, 0, 0, 0, 1, 1},
+        {"ID", SQLT_NUM, 22, 4, 0, 0, 1},          {"VC", SQLT_CHR, 10, 0, 0, 1, 1},
+        {"CH", SQLT_AFC, 5, 0, 0, 1, 1},           {"NVC", SQLT_CHR, 40, 0, 0, 1, 2},
+        {"NCH", SQLT_AFC, 6, 0, 0, 1, 2},          {"NUM", SQLT_NUM, 22, 0, -127, 1, 1},
+        {"NUM72", SQLT_NUM, 22, 7, 2, 1, 1},       {"FLT", SQLT_NUM, 22, 126, -127, 1, 1},
+        {"INTG", SQLT_NUM, 22, 38, 0, 1, 1},       {"DT", SQLT_DAT, 7, 0, 0, 1, 1},
+        {"TS", SQLT_TIMESTAMP, 11, 0, 6, 1, 1},    {"CL", SQLT_CLOB, 4000, 0, 0, 1, 1},
+        {"NCL", SQLT_CLOB, 4000, 0, 0, 1, 2},      {"BL", SQLT_BLOB, 4000, 0, 0, 1, 1},
+        {"RW", SQLT_BIN, 16, 0, 0, 1, 1},          {"LNG", SQLT_LNG, 0, 0, 0, 1, 1},
+        {"BF", SQLT_IBFLOAT, 4, 0, 0, 1, 1},       {"BD", SQLT_IBDOUBLE, 8, 0, 0, 1, 1},
+        {"RID", SQLT_RDD, 10, 0, 0, 1, 1},         {"TSTZ", SQLT_TIMESTAMP_TZ, 13, 0, 9, 1, 1},
+        {"IDS", SQLT_INTERVAL_DS, 11, 2, 6, 1, 1}, {"XML", SQLT_NTY, 2000, 0, 0, 1, 1},
+        {"ADDR", SQLT_NTY, 1, 0, 0, 1, 1},         {"LR", SQLT_LBI, 0, 0, 0, 1, 1},
         {"TS3", SQLT_TIMESTAMP, 11, 0, 3, 1, 1},
     };
     const auto got = s.describe("SELECT * FROM \"ALLTYPES\"");
@@ -74,17 +62,17 @@ TEST_F(DescribeTest, NamedTypesReportTheirTypeName) {
         ASSERT_EQ(OCI_SUCCESS, api.ParamGet(st, OCI_HTYPE_STMT, s.err, &p, pos));
         char16_t* name = nullptr;
         ub4 len = 0;
-        ASSERT_EQ(OCI_SUCCESS, api.AttrGet(p, OCI_DTYPE_PARAM, &name, &len, OCI_ATTR_TYPE_NAME,
-                                           s.err));
+        ASSERT_EQ(OCI_SUCCESS,
+                  api.AttrGet(p, OCI_DTYPE_PARAM, &name, &len, OCI_ATTR_TYPE_NAME, s.err));
         EXPECT_EQ(pos == 1 ? "XMLTYPE" : "ADDRESS_T", u8(std::u16string(name, len / 2)));
     }
     s.free_stmt(st);
 }
 
 TEST_F(DescribeTest, ExpressionsAndAliasesGetOracleNames) {
-    const auto got =
-        s.describe("select count(*), count( * ) , e.ename, ename as who, \"ENAME\" \"Mixed\" "
-                   "from emp e");
+    const auto got = s.describe(
+        "select count(*), count( * ) , e.ename, ename as who, \"ENAME\" \"Mixed\" "
+        "from emp e");
     ASSERT_EQ(5u, got.size());
     EXPECT_EQ("COUNT(*)", got[0].name);
     EXPECT_EQ(SQLT_NUM, got[0].type);
@@ -120,8 +108,8 @@ TEST_F(DescribeTest, ParseOnlyAndDescribeOnlyDescribeWithoutFetching) {
     OCIStmt* st = s.new_stmt();
     ASSERT_EQ(OCI_SUCCESS, s.execute(st, "select empno from emp", 0, OCI_DESCRIBE_ONLY));
     ub4 count = 0;
-    ASSERT_EQ(OCI_SUCCESS, api.AttrGet(st, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT,
-                                       s.err));
+    ASSERT_EQ(OCI_SUCCESS,
+              api.AttrGet(st, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, s.err));
     EXPECT_EQ(1u, count);
     ub2 type = 0;
     ASSERT_EQ(OCI_SUCCESS,

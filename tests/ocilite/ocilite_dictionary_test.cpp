@@ -8,7 +8,7 @@ namespace ocilite_test {
 namespace {
 
 class DictionaryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(OCI_SUCCESS, s.connect(db.path())) << s.error_text(); }
 
     // The first column of every row.
@@ -59,8 +59,8 @@ TEST_F(DictionaryTest, ViewsAndColumnsOfATable) {
         "'ALLTYPES'");
     ASSERT_EQ(25u, cols.size());
     EXPECT_EQ("ID", *cols[0][0]);
-    EXPECT_EQ("'abc'", *cols[1][1]);   // the default as typed
-    EXPECT_EQ("0.50 ", *cols[6][1]);   // trailing blank and zero kept
+    EXPECT_EQ("'abc'", *cols[1][1]);  // the default as typed
+    EXPECT_EQ("0.50 ", *cols[6][1]);  // trailing blank and zero kept
     EXPECT_EQ("SYSDATE", *cols[9][1]);
     EXPECT_FALSE(cols[0][1].has_value());
     EXPECT_EQ("TIMESTAMP(9) WITH TIME ZONE", *cols[19][2]);
@@ -141,8 +141,7 @@ TEST_F(DictionaryTest, PrimaryKeyIndexesAndForeignKeys) {
 
 TEST_F(DictionaryTest, TheReadersSelectOfATable) {
     // The select text of a table with a skipped column: quoted names in catalog order.
-    const auto rows = s.rows(
-        "SELECT \"EMPNO\",\"ENAME\" FROM \"EMP\"");
+    const auto rows = s.rows("SELECT \"EMPNO\",\"ENAME\" FROM \"EMP\"");
     ASSERT_EQ(3u, rows.size());
     EXPECT_EQ(2u, rows[0].size());
     // The owner-qualified form used with the ALL_ views.

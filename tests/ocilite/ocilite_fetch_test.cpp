@@ -11,7 +11,7 @@ namespace ocilite_test {
 namespace {
 
 class FetchTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(OCI_SUCCESS, s.connect(db.path())) << s.error_text(); }
 
     // The first row of a query with one SQLT_STR define per column.
@@ -102,10 +102,10 @@ TEST_F(FetchTest, NullsOfEveryTypeLeaveTheBufferUntouched) {
     OCILobLocator* cl = nullptr;
     OCILobLocator* bl = nullptr;
     OCIDateTime* ts = nullptr;
-    ASSERT_EQ(OCI_SUCCESS, api.DescriptorAlloc(s.env, reinterpret_cast<void**>(&cl),
-                                               OCI_DTYPE_LOB, 0, nullptr));
-    ASSERT_EQ(OCI_SUCCESS, api.DescriptorAlloc(s.env, reinterpret_cast<void**>(&bl),
-                                               OCI_DTYPE_LOB, 0, nullptr));
+    ASSERT_EQ(OCI_SUCCESS,
+              api.DescriptorAlloc(s.env, reinterpret_cast<void**>(&cl), OCI_DTYPE_LOB, 0, nullptr));
+    ASSERT_EQ(OCI_SUCCESS,
+              api.DescriptorAlloc(s.env, reinterpret_cast<void**>(&bl), OCI_DTYPE_LOB, 0, nullptr));
     ASSERT_EQ(OCI_SUCCESS, api.DescriptorAlloc(s.env, reinterpret_cast<void**>(&ts),
                                                OCI_DTYPE_TIMESTAMP, 0, nullptr));
     unsigned char raw[16];
@@ -288,8 +288,8 @@ TEST_F(FetchTest, LobsAreReadInPiecesOfTheCallersBuffer) {
     amount = 0;
     EXPECT_EQ(OCI_NEED_DATA, api.LobRead(s.svc, s.err, lobs[0], &amount, 1, buf, 4, nullptr,
                                          nullptr, 0, SQLCS_IMPLICIT));
-    EXPECT_EQ(OCI_ERROR, api.LobRead(s.svc, s.err, lobs[2], &amount, 1, buf, 4, nullptr, nullptr,
-                                     0, 0));
+    EXPECT_EQ(OCI_ERROR,
+              api.LobRead(s.svc, s.err, lobs[2], &amount, 1, buf, 4, nullptr, nullptr, 0, 0));
     EXPECT_EQ(24804, s.error_code());
     s.free_stmt(st);
 }
@@ -302,8 +302,8 @@ TEST_F(FetchTest, EmptyLobsReadNothing) {
     for (ub4 i = 0; i < 2; ++i) {
         api.DescriptorAlloc(s.env, reinterpret_cast<void**>(&lobs[i]), OCI_DTYPE_LOB, 0, nullptr);
         OCIDefine* d = nullptr;
-        api.DefineByPos(st, &d, s.err, i + 1, &lobs[i], -1, i == 0 ? SQLT_CLOB : SQLT_BLOB,
-                        &ind[i], nullptr, nullptr, OCI_DEFAULT);
+        api.DefineByPos(st, &d, s.err, i + 1, &lobs[i], -1, i == 0 ? SQLT_CLOB : SQLT_BLOB, &ind[i],
+                        nullptr, nullptr, OCI_DEFAULT);
     }
     ASSERT_EQ(OCI_SUCCESS, api.StmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));
     EXPECT_EQ(0, ind[0]);
@@ -388,7 +388,7 @@ TEST_F(FetchTest, ConversionErrorsAreOracleErrors) {
         OCIDateTime* ts = nullptr;
         api.DescriptorAlloc(s.env, reinterpret_cast<void**>(&ts), OCI_DTYPE_TIMESTAMP, 0, nullptr);
         sb4 v = 0;
-        void* target = r.dty == SQLT_INT ? static_cast<void*>(&v)
+        void* target = r.dty == SQLT_INT    ? static_cast<void*>(&v)
                        : r.dty == SQLT_BLOB ? static_cast<void*>(&lob)
                                             : static_cast<void*>(&ts);
         OCIDefine* d = nullptr;

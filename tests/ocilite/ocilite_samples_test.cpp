@@ -28,7 +28,8 @@ credentials owner_of(const std::string& path, const std::string& table) {
     sqlite3_stmt* st = nullptr;
     const std::string sql =
         "SELECT t.owner, u.password FROM ocilite_tables t LEFT JOIN ocilite_users u "
-        "ON u.username = t.owner WHERE t.table_name = '" + table + "'";
+        "ON u.username = t.owner WHERE t.table_name = '" +
+        table + "'";
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK &&
         sqlite3_step(st) == SQLITE_ROW) {
         if (const auto* o = sqlite3_column_text(st, 0)) c.user = reinterpret_cast<const char*>(o);
@@ -41,7 +42,7 @@ credentials owner_of(const std::string& path, const std::string& table) {
 }
 
 class SamplesTest : public ::testing::Test {
-protected:
+  protected:
     void open(const std::string& file, const std::string& table) {
         path = std::string(OCILITE_EXAMPLES) + "/" + file;
         if (!std::filesystem::exists(path)) GTEST_SKIP() << "sample database not built: " << path;
@@ -62,7 +63,7 @@ TEST_F(SamplesTest, HrRowCounts) {
     open("hr.db", "EMPLOYEES");
     // The counts of the sample script (its REGIONS has five rows).
     const std::map<std::string, long> expected = {
-        {"EMPLOYEES", 107}, {"DEPARTMENTS", 27}, {"LOCATIONS", 23}, {"COUNTRIES", 25},
+        {"EMPLOYEES", 107}, {"DEPARTMENTS", 27}, {"LOCATIONS", 23},  {"COUNTRIES", 25},
         {"REGIONS", 5},     {"JOBS", 19},        {"JOB_HISTORY", 10}};
     for (const auto& [table, n] : expected) EXPECT_EQ(n, count(table)) << table;
     // Every table of the list comes back from the catalog query.
@@ -191,10 +192,9 @@ void read_every_table(session& s) {
                 ub4 offset = 1;
                 while (true) {
                     ub4 amount = 0;
-                    const sword lrc = api.LobRead(s.svc, s.err,
-                                                  static_cast<OCILobLocator*>(descs[i]), &amount,
-                                                  offset, piece, sizeof piece, nullptr, nullptr, 0,
-                                                  types[i] == SQLT_CLOB ? form : 0);
+                    const sword lrc = api.LobRead(
+                        s.svc, s.err, static_cast<OCILobLocator*>(descs[i]), &amount, offset, piece,
+                        sizeof piece, nullptr, nullptr, 0, types[i] == SQLT_CLOB ? form : 0);
                     ASSERT_TRUE(lrc == OCI_SUCCESS || lrc == OCI_NEED_DATA) << s.error_text();
                     if (amount == 0) break;
                     offset += amount;

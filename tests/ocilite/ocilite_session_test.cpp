@@ -11,7 +11,7 @@ namespace ocilite_test {
 namespace {
 
 class SessionTest : public ::testing::Test {
-protected:
+  protected:
     oci_api api;
 };
 
@@ -24,9 +24,9 @@ TEST_F(SessionTest, ConnectsAndCountsRowsLikeTheEngine) {
     sb4 count = 0;
     OCIDefine* def = nullptr;
     const std::u16string q = u16("SELECT COUNT(*) FROM \"EMP\"");
-    ASSERT_EQ(OCI_SUCCESS, api.StmtPrepare(st, s.err, reinterpret_cast<const OraText*>(q.data()),
-                                           static_cast<ub4>(q.size() * 2), OCI_NTV_SYNTAX,
-                                           OCI_DEFAULT));
+    ASSERT_EQ(OCI_SUCCESS,
+              api.StmtPrepare(st, s.err, reinterpret_cast<const OraText*>(q.data()),
+                              static_cast<ub4>(q.size() * 2), OCI_NTV_SYNTAX, OCI_DEFAULT));
     ASSERT_EQ(OCI_SUCCESS, api.DefineByPos(st, &def, s.err, 1, &count, 4, SQLT_INT, nullptr,
                                            nullptr, nullptr, OCI_DEFAULT));
     ASSERT_EQ(OCI_SUCCESS, api.StmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT))
@@ -65,7 +65,8 @@ TEST_F(SessionTest, ConnectFailuresGiveOracleErrors) {
         {db.path(), "nobody", "tiger", 1017,
          "ORA-01017: invalid username/password; logon denied\n"},
         {db.path(), "lockme", "secret", 28000, "ORA-28000: the account is locked\n"},
-        {db.path(), "lockme", "wrong", 1017, "ORA-01017: invalid username/password; logon denied\n"},
+        {db.path(), "lockme", "wrong", 1017,
+         "ORA-01017: invalid username/password; logon denied\n"},
     };
     for (const auto& r : rows) {
         session s(api);
@@ -91,8 +92,9 @@ TEST_F(SessionTest, ExecuteWithoutSessionIsNotLoggedOn) {
     fixture_db db;
     session s(api);
     const std::u16string d = u16(db.path());
-    ASSERT_EQ(OCI_SUCCESS, api.ServerAttach(s.srv, s.err, reinterpret_cast<const OraText*>(d.data()),
-                                            static_cast<sb4>(d.size() * 2), OCI_DEFAULT));
+    ASSERT_EQ(OCI_SUCCESS,
+              api.ServerAttach(s.srv, s.err, reinterpret_cast<const OraText*>(d.data()),
+                               static_cast<sb4>(d.size() * 2), OCI_DEFAULT));
     ASSERT_EQ(OCI_SUCCESS, api.AttrSet(s.svc, OCI_HTYPE_SVCCTX, s.srv, 0, OCI_ATTR_SERVER, s.err));
     OCIStmt* st = s.new_stmt();
     EXPECT_EQ(OCI_ERROR, s.execute(st, "select * from emp"));
@@ -133,13 +135,12 @@ std::string first_banner(session& s) {
     std::u16string buf(65536, u'\0');
     OCIDefine* def = nullptr;
     const std::u16string q = u16("select * from v$version");
-    EXPECT_EQ(OCI_SUCCESS, s.api.StmtPrepare(st, s.err, reinterpret_cast<const OraText*>(q.data()),
-                                             static_cast<ub4>(q.size() * 2), OCI_NTV_SYNTAX,
-                                             OCI_DEFAULT));
+    EXPECT_EQ(OCI_SUCCESS,
+              s.api.StmtPrepare(st, s.err, reinterpret_cast<const OraText*>(q.data()),
+                                static_cast<ub4>(q.size() * 2), OCI_NTV_SYNTAX, OCI_DEFAULT));
     EXPECT_EQ(OCI_SUCCESS, s.api.DefineByPos(st, &def, s.err, 1, buf.data(), 131072, SQLT_STR,
                                              nullptr, nullptr, nullptr, OCI_DEFAULT));
-    EXPECT_EQ(OCI_SUCCESS,
-              s.api.StmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT))
+    EXPECT_EQ(OCI_SUCCESS, s.api.StmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT))
         << s.error_text();
     s.free_stmt(st);
     return u8(buf.c_str());
@@ -153,8 +154,8 @@ TEST_F(SessionTest, VersionBannerComesFromTheSettings) {
         EXPECT_EQ("Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production",
                   first_banner(s));
     }
-    for (const std::string banner : {"Oracle7 Server Release 7.3.4.0.0 - Production",
-                                     "Personal Edition (unparsable)"}) {
+    for (const std::string banner :
+         {"Oracle7 Server Release 7.3.4.0.0 - Production", "Personal Edition (unparsable)"}) {
         fixture_options o;
         o.banner = banner;
         o.banner2 = "PL/SQL Release 7.3.4.0.0";
@@ -199,13 +200,12 @@ TEST_F(SessionTest, SqlErrorsSurfaceAtExecuteWithOracleTexts) {
                   api.StmtPrepare(st, s.err, reinterpret_cast<const OraText*>(q.data()),
                                   static_cast<ub4>(q.size() * 2), OCI_NTV_SYNTAX, OCI_DEFAULT))
             << r.sql;
-        EXPECT_EQ(OCI_ERROR, api.StmtExecute(s.svc, st, s.err, 0, 0, nullptr, nullptr,
-                                             OCI_DEFAULT))
+        EXPECT_EQ(OCI_ERROR, api.StmtExecute(s.svc, st, s.err, 0, 0, nullptr, nullptr, OCI_DEFAULT))
             << r.sql;
         EXPECT_EQ(r.text, s.error_text()) << r.sql;
         // Parse-only execution reports the same error (the engine's test_query).
-        EXPECT_EQ(OCI_ERROR, api.StmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr,
-                                             OCI_PARSE_ONLY))
+        EXPECT_EQ(OCI_ERROR,
+                  api.StmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_PARSE_ONLY))
             << r.sql;
         s.free_stmt(st);
     }
@@ -222,13 +222,12 @@ TEST_F(SessionTest, ErrorGetHonoursRecordNumbersAndSmallBuffers) {
     sb4 code = 0;
     char16_t buf[8];
     std::fill(std::begin(buf), std::end(buf), u'#');
-    ASSERT_EQ(OCI_SUCCESS, api.ErrorGet(s.err, 1, nullptr, &code,
-                                        reinterpret_cast<OraText*>(buf), 10, OCI_HTYPE_ERROR));
+    ASSERT_EQ(OCI_SUCCESS, api.ErrorGet(s.err, 1, nullptr, &code, reinterpret_cast<OraText*>(buf),
+                                        10, OCI_HTYPE_ERROR));
     EXPECT_EQ(u"ORA-", std::u16string(buf));  // 4 units + terminator in 10 bytes
     EXPECT_EQ(u'#', buf[5]);
-    EXPECT_EQ(OCI_NO_DATA, api.ErrorGet(s.err, 2, nullptr, &code,
-                                        reinterpret_cast<OraText*>(buf), sizeof buf,
-                                        OCI_HTYPE_ERROR));
+    EXPECT_EQ(OCI_NO_DATA, api.ErrorGet(s.err, 2, nullptr, &code, reinterpret_cast<OraText*>(buf),
+                                        sizeof buf, OCI_HTYPE_ERROR));
 }
 
 TEST_F(SessionTest, WrongHandlesAreInvalidHandles) {
@@ -243,9 +242,8 @@ TEST_F(SessionTest, WrongHandlesAreInvalidHandles) {
     EXPECT_EQ(OCI_INVALID_HANDLE, api.HandleFree(s.err, OCI_HTYPE_STMT));
     EXPECT_EQ(OCI_INVALID_HANDLE,
               api.ErrorGet(s.svc, 1, nullptr, &code, nullptr, 0, OCI_HTYPE_ERROR));
-    EXPECT_EQ(OCI_INVALID_HANDLE,
-              api.StmtExecute(s.svc, reinterpret_cast<OCIStmt*>(s.err), s.err, 0, 0, nullptr,
-                              nullptr, OCI_DEFAULT));
+    EXPECT_EQ(OCI_INVALID_HANDLE, api.StmtExecute(s.svc, reinterpret_cast<OCIStmt*>(s.err), s.err,
+                                                  0, 0, nullptr, nullptr, OCI_DEFAULT));
     // A freed statement.
     OCIStmt* st = s.new_stmt();
     s.free_stmt(st);
@@ -268,7 +266,8 @@ TEST_F(SessionTest, UnknownAttributesAreIllegal) {
     EXPECT_EQ(OCI_ERROR, api.AttrGet(st, OCI_HTYPE_STMT, &v, nullptr, 4242, s.err));
     EXPECT_EQ(24315, s.error_code());
     // The server attribute must be a server handle.
-    EXPECT_EQ(OCI_INVALID_HANDLE, api.AttrSet(s.svc, OCI_HTYPE_SVCCTX, st, 0, OCI_ATTR_SERVER, s.err));
+    EXPECT_EQ(OCI_INVALID_HANDLE,
+              api.AttrSet(s.svc, OCI_HTYPE_SVCCTX, st, 0, OCI_ATTR_SERVER, s.err));
     s.free_stmt(st);
 }
 

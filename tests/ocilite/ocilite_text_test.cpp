@@ -28,7 +28,8 @@ TEST(NumberText, OracleCanonicalForms) {
         {"-1.5e100", "-1.5E+100"},
         {"1e-63", ".000000000000000000000000000000000000000000000000000000000000001"},
         {"1e-64", "1.0E-64"},
-        {"12345678901234567890123456789012345678901234", "12345678901234567890123456789012345678900000"},
+        {"12345678901234567890123456789012345678901234",
+         "12345678901234567890123456789012345678900000"},
         {"0.99999999999999999999999999999999999999999", "1"},
         {"123.4500", "123.45"},
         {"1.", "1"},
@@ -102,10 +103,14 @@ TEST(RewriteSql, OracleTextsBecomeSqlite) {
         const char* in;
         int code;
     };
-    const bad bads[] = {{"select 1 from dual;", 911}, {"select 'x from dual", 1756},
-                        {"select \"x from dual", 1740}, {"select \"\" from dual", 1741},
-                        {"update t set a = 1", 1031},    {"hello", 900},
-                        {"   ", 24373},                  {"select /* open", 1742},
+    const bad bads[] = {{"select 1 from dual;", 911},
+                        {"select 'x from dual", 1756},
+                        {"select \"x from dual", 1740},
+                        {"select \"\" from dual", 1741},
+                        {"update t set a = 1", 1031},
+                        {"hello", 900},
+                        {"   ", 24373},
+                        {"select /* open", 1742},
                         {"select a @ b from t", 911}};
     for (const auto& b : bads) {
         std::string out;
