@@ -1801,7 +1801,10 @@ void loader::impl::set_constraint_status(const std::string& table_name, const st
   const auto rows = query("SELECT constraint_type, search_condition, status FROM ocilite_constraints WHERE "
                           "constraint_name=? AND table_name=?",
                           {cons_name, table_name});
-  if (rows.empty()) throw sql_error{"ORA-02431: cannot disable constraint (" + cons_name + ") - no such constraint", line};
+  if (rows.empty())
+    throw sql_error{std::string(enable ? "ORA-02430: cannot enable" : "ORA-02431: cannot disable") + " constraint (" +
+                        cons_name + ") - no such constraint",
+                    line};
   const std::string type = text_of(rows[0][0]);
   const bool was = text_of(rows[0][2]) == "ENABLED";
   if (was == enable) return;
@@ -2505,7 +2508,11 @@ void loader::impl::insert(token_stream& ts, int line) {
     std::vector<std::optional<value>> values(t->cols.size());
     std::size_t n = 0;
     for (;;) {
-      value v = expr(ts);
+      // DEFAULT leaves the value unset, so the column's default applies.
+      const bool use_default = ts.is("DEFAULT") && (ts.is_op(",", 1) || ts.is_op(")", 1));
+      std::optional<value> v;
+      if (use_default) ts.next();
+      else v = expr(ts);
       if (n >= targets.size()) throw sql_error{"ORA-00913: too many values", line};
       values[static_cast<std::size_t>(targets[n++])] = std::move(v);
       if (ts.accept_op(")")) break;

@@ -163,13 +163,13 @@ TEST(Defaults, AreKeptAsTypedAndAppliedToOmittedColumns) {
   temp_db db;
   ASSERT_EQ(db.load("CREATE TABLE d (id NUMBER, s VARCHAR2(5) DEFAULT 'abc' NOT NULL, n NUMBER DEFAULT 0 ,\n"
                     "  w DATE DEFAULT SYSDATE);\n"
-                    "INSERT INTO d (id) VALUES (1);"),
+                    "INSERT INTO d (id) VALUES (1);\nINSERT INTO d VALUES (2, DEFAULT, 5, NULL);"),
             "");
   EXPECT_EQ(db.column("SELECT ifnull(data_default,'NULL') FROM ocilite_columns ORDER BY column_id"),
             (std::vector<std::string>{"NULL", "'abc' ", "0 ", "SYSDATE"}));
-  EXPECT_EQ(db.typed("SELECT s FROM d"), "text:abc");
-  EXPECT_EQ(db.typed("SELECT n FROM d"), "integer:0");
-  EXPECT_EQ(db.value("SELECT length(w) FROM d"), "19");
+  EXPECT_EQ(db.column("SELECT id || ' ' || s || ' ' || typeof(n) || n || ' ' || ifnull(length(w), 'NULL') FROM d "
+                      "ORDER BY id"),
+            (std::vector<std::string>{"1 abc integer0 19", "2 abc integer5 NULL"}));
 }
 
 // ---------------------------------------------------------------- values
@@ -296,6 +296,25 @@ TEST(Insert, SequencesAndIdentityColumns) {
   // A later run continues the identity where the earlier one stopped.
   ASSERT_EQ(db.load("INSERT INTO t (a) VALUES (0);"), "");
   EXPECT_EQ(db.value("SELECT max(id) FROM t"), "102");
+}
+
+TEST(Insert, SelectConvertsEachRowToTheTargetColumns) {
+  temp_db db;
+  int errors = 0;
+  const std::string diag = db.load(
+      "CREATE TABLE src (n NUMBER, d DATE, s VARCHAR2(20));\n"
+      "INSERT INTO src VALUES (1.5, DATE '2020-01-02', 'abc');\n"
+      "INSERT INTO src VALUES (-2, NULL, 'toolongvalue');\n"
+      "CREATE TABLE dst (n NUMBER(5,1), d DATE, s CHAR(5));\n"
+      "INSERT INTO dst (n, d, s) SELECT n, d, s FROM src WHERE n > 0;\n"
+      "INSERT INTO dst SELECT n, d, s FROM src;\n"
+      "INSERT INTO dst SELECT n FROM src;\n",
+      {}, nullptr, &errors);
+  EXPECT_EQ(errors, 2) << diag;
+  EXPECT_NE(diag.find("t.sql:6: ORA-12899"), std::string::npos) << "the whole statement fails, as in Oracle";
+  EXPECT_NE(diag.find("t.sql:7: ORA-00947"), std::string::npos) << diag;
+  EXPECT_EQ(db.column("SELECT typeof(n) || ':' || n || '|' || d || '|' || s || '|' FROM dst"),
+            (std::vector<std::string>{"text:1.5|2020-01-02 00:00:00|abc  |"}));
 }
 
 // ---------------------------------------------------------------- scripts

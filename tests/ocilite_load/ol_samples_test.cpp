@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <regex>
+#include <sstream>
 
 #include "load_test_util.h"
 
@@ -18,10 +18,14 @@ std::string example(const char* name) { return read_file(std::string(OL_EXAMPLES
 
 // Every "unsupported statement" line of a report, as its kind in parentheses.
 std::vector<std::string> unsupported_kinds(const std::string& diag) {
+  static const std::string marker = "unsupported statement skipped (";
   std::vector<std::string> kinds;
-  static const std::regex line(R"(unsupported statement skipped \(([^)]*)\))");
-  for (auto it = std::sregex_iterator(diag.begin(), diag.end(), line); it != std::sregex_iterator(); ++it)
-    kinds.push_back((*it)[1]);
+  std::istringstream lines(diag);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t p = line.find(marker);
+    if (p != std::string::npos && line.back() == ')')
+      kinds.push_back(line.substr(p + marker.size(), line.size() - p - marker.size() - 1));
+  }
   return kinds;
 }
 
