@@ -9,7 +9,9 @@ udb_database::udb_database(std::u16string path, int open_mode, bool case_sensiti
     tk_wlog(2, u"udb_database::ctor(%s)", path_);
 }
 
-udb_database::~udb_database() { tk_log(2, "udb_database::dtor"); }
+udb_database::~udb_database() {
+    tk_log(2, "udb_database::dtor");
+}
 
 void udb_database::create_views(const view_list& /*views*/) {
     tk_log(2, "udb_database::create_views");

@@ -25,7 +25,7 @@
 #include "udb_schema.h"
 
 class udb_database {
-public:
+  public:
     // View name -> SQL text, in name order.
     using view_list = std::map<std::u16string, std::u16string>;
 
@@ -55,8 +55,7 @@ public:
                                                      const std::u16string& query_text,
                                                      int flag) = 0;
     // Opens a table with the given open mode; the caller owns it.
-    virtual std::unique_ptr<udb_recordset> get_table(const std::u16string& name,
-                                                     int open_mode) = 0;
+    virtual std::unique_ptr<udb_recordset> get_table(const std::u16string& name, int open_mode) = 0;
     // Runs a statement.  The base has no statements: internal error
     // (tk_mail_assertion).
     virtual void query(const std::u16string& statement);
@@ -82,7 +81,7 @@ public:
     udb_names_map& names_map() noexcept { return names_map_; }
     const udb_names_map& names_map() const noexcept { return names_map_; }
 
-protected:
+  protected:
     // Whether two table names are the same under this database's comparison.
     bool same_table_name(const std::u16string& a, const std::u16string& b) const;
 

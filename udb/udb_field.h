@@ -12,7 +12,7 @@
 #include "ole_variant.h"
 
 class udb_field : public ole_variant {
-public:
+  public:
     // Copies value.  Logs "udb_field::ctor #2" and "name=%s, size=%d" (level 1).
     // The two flags are reserved for storages; everything in this system
     // passes false.
@@ -38,7 +38,7 @@ public:
     const ole_variant& value() const noexcept { return *this; }
     ole_variant& value() noexcept { return *this; }
 
-private:
+  private:
     int32_t size_;
     std::u16string name_;
     bool flag1_;

@@ -38,7 +38,7 @@ struct udb_index {
 
 // The indexes of one table, in the order added; at most one per name.
 class udb_indexes {
-public:
+  public:
     using const_iterator = std::vector<udb_index>::const_iterator;
 
     udb_indexes() = default;
@@ -76,7 +76,7 @@ public:
     // Logs "udb_indexes::has_index_on_fields".
     bool has_index_on_fields(const std::vector<std::u16string>& names) const;
 
-private:
+  private:
     // Position of the index of that name, or -1.
     int find_pos(const std::u16string& name) const;
 
@@ -101,7 +101,7 @@ struct udb_relationship {
 
 // The foreign keys of a database, in the order added.
 class udb_relationships {
-public:
+  public:
     using iterator = std::vector<udb_relationship>::iterator;
     using const_iterator = std::vector<udb_relationship>::const_iterator;
 
@@ -131,7 +131,7 @@ public:
     // "udb_relationships::is_acceptable_name(%s)".
     bool is_acceptable_name(const std::u16string& name) const;
 
-private:
+  private:
     int find_pos(const std::u16string& name) const;
 
     std::vector<udb_relationship> items_;

@@ -12,7 +12,7 @@
 #include <string>
 
 class t_names_map {
-public:
+  public:
     using map_type = std::map<std::u16string, std::u16string>;
     using const_iterator = map_type::const_iterator;
 
@@ -31,12 +31,12 @@ public:
     const_iterator end() const noexcept { return entries_.end(); }
     const map_type& entries() const noexcept { return entries_; }
 
-private:
+  private:
     map_type entries_;
 };
 
 class udb_names_map {
-public:
+  public:
     // Source table name (exact, code-unit order) -> that table's field map.
     using field_maps_type = std::map<std::u16string, t_names_map>;
 
@@ -77,7 +77,7 @@ public:
     const t_names_map& table_map() const noexcept { return table_map_; }
     const field_maps_type& field_maps() const noexcept { return field_maps_; }
 
-private:
+  private:
     t_names_map table_map_;
     field_maps_type field_maps_;
 };

@@ -19,11 +19,11 @@ template <class T>
 class udb_ptr_list {
     using storage = std::vector<std::unique_ptr<T>>;
 
-public:
+  public:
     // Random-access iterator over the owned objects (dereferences to T&).
     template <class Base, class Ref>
     class basic_iterator {
-    public:
+      public:
         using iterator_category = std::random_access_iterator_tag;
         using value_type = std::remove_cv_t<std::remove_reference_t<Ref>>;
         using difference_type = std::ptrdiff_t;
@@ -36,12 +36,24 @@ public:
         reference operator*() const { return **it_; }
         pointer operator->() const { return it_->get(); }
         reference operator[](difference_type n) const { return *it_[n]; }
-        basic_iterator& operator++() { ++it_; return *this; }
+        basic_iterator& operator++() {
+            ++it_;
+            return *this;
+        }
         basic_iterator operator++(int) { return basic_iterator(it_++); }
-        basic_iterator& operator--() { --it_; return *this; }
+        basic_iterator& operator--() {
+            --it_;
+            return *this;
+        }
         basic_iterator operator--(int) { return basic_iterator(it_--); }
-        basic_iterator& operator+=(difference_type n) { it_ += n; return *this; }
-        basic_iterator& operator-=(difference_type n) { it_ -= n; return *this; }
+        basic_iterator& operator+=(difference_type n) {
+            it_ += n;
+            return *this;
+        }
+        basic_iterator& operator-=(difference_type n) {
+            it_ -= n;
+            return *this;
+        }
         friend basic_iterator operator+(basic_iterator a, difference_type n) { return a += n; }
         friend basic_iterator operator+(difference_type n, basic_iterator a) { return a += n; }
         friend basic_iterator operator-(basic_iterator a, difference_type n) { return a -= n; }
@@ -54,7 +66,7 @@ public:
         // The position in the underlying vector (for erase).
         Base base() const { return it_; }
 
-    private:
+      private:
         Base it_{};
     };
     using iterator = basic_iterator<typename storage::iterator, T&>;
@@ -136,6 +148,6 @@ public:
         while (!items_.empty()) items_.pop_back();
     }
 
-private:
+  private:
     storage items_;
 };

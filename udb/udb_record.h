@@ -15,7 +15,7 @@
 #include "udb_ptr_list.h"
 
 class udb_record : public udb_ptr_list<udb_field> {
-public:
+  public:
     udb_record() = default;
     udb_record(udb_record&&) noexcept = default;
     udb_record& operator=(udb_record&&) noexcept = default;

@@ -7,13 +7,21 @@ udb_recordset::udb_recordset(std::u16string name, bool schema_flag)
 
 udb_recordset::~udb_recordset() = default;
 
-void udb_recordset::update(const udb_record& /*record*/) { tk_log(2, "udb_recordset::update"); }
+void udb_recordset::update(const udb_record& /*record*/) {
+    tk_log(2, "udb_recordset::update");
+}
 
-udb_record* udb_recordset::get_item() { return nullptr; }
+udb_record* udb_recordset::get_item() {
+    return nullptr;
+}
 
-bool udb_recordset::is_eof() { return true; }
+bool udb_recordset::is_eof() {
+    return true;
+}
 
-bool udb_recordset::has_aux_text() const { return !aux_text_.empty(); }
+bool udb_recordset::has_aux_text() const {
+    return !aux_text_.empty();
+}
 
 void udb_recordset::next() {}
 

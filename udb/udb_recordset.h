@@ -21,7 +21,7 @@
 #include "udb_schema.h"
 
 class udb_recordset {
-public:
+  public:
     // name: the table name (empty for a query).  schema_flag: the mark the
     // schema carries (udb_schema::flag).
     udb_recordset(std::u16string name, bool schema_flag);
@@ -68,7 +68,7 @@ public:
     // That index, or nullptr while there is none.
     const udb_index* primary_index() const;
 
-protected:
+  protected:
     std::u16string aux_text_;
     std::u16string name_;
     udb_schema schema_;

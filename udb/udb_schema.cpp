@@ -6,7 +6,9 @@
 
 namespace {
 
-bool is_string(VARTYPE vt) { return vt == VT_BSTR || vt == VT_LPSTR || vt == VT_LPWSTR; }
+bool is_string(VARTYPE vt) {
+    return vt == VT_BSTR || vt == VT_LPSTR || vt == VT_LPWSTR;
+}
 
 bool is_binary(VARTYPE vt) {
     return vt == VT_BLOB || vt == VT_BLOB_OBJECT || vt == (VT_ARRAY | VT_UI1);
@@ -136,7 +138,8 @@ bool udb_schema::conform_to(const udb_schema& dest) const {
         const t_ftd& s = (*this)[i];
         const t_ftd& d = dest[i];
         if (!s.conform_to(d)) {
-            tk_log(2, "Column #%d doesn't conform (src_vt=%d, src_size=%d, dest_vt=%d, dest_size=%d)",
+            tk_log(2,
+                   "Column #%d doesn't conform (src_vt=%d, src_size=%d, dest_vt=%d, dest_size=%d)",
                    static_cast<int>(i + 1), static_cast<int>(s.vartype), static_cast<int>(s.size),
                    static_cast<int>(d.vartype), static_cast<int>(d.size));
             return false;

@@ -21,7 +21,7 @@
 // One field type descriptor: what a column is called, which values it holds
 // and how large they may be.  A plain value; copy it freely.
 class t_ftd {
-public:
+  public:
     // Logs "t_ftd::ctor2" and the descriptor (level 1).  The default value is
     // copied; VT_EMPTY means the column has no default.
     t_ftd(uint32_t size, std::u16string name, uint16_t vartype, bool b_not_null = false,
@@ -67,7 +67,7 @@ public:
 // Owns its descriptors.  Name searches compare whole names without regard to
 // case (Unicode case folding) and take the first match in column order.
 class udb_schema : public udb_ptr_list<t_ftd> {
-public:
+  public:
     // flag: a storage-chosen mark carried with the schema (the Oracle side
     // sets it); it does not change ownership: the schema always owns its
     // descriptors.
@@ -103,6 +103,6 @@ public:
     // "udb_schema::conform_to" and, at level 2, the reason for a refusal.
     bool conform_to(const udb_schema& dest) const;
 
-private:
+  private:
     bool flag_;
 };

@@ -14,7 +14,7 @@
 #include <vector>
 
 class udb_validator {
-public:
+  public:
     // max_length: longest acceptable name in UTF-16 units; 0 means no limit.
     // Logs "udb_validator::ctor" (level 2).
     explicit udb_validator(uint32_t max_length);
@@ -53,11 +53,9 @@ public:
         return restricted_names_;
     }
     // The taken names, in the order registered.
-    const std::vector<std::u16string>& existing_names() const noexcept {
-        return existing_names_;
-    }
+    const std::vector<std::u16string>& existing_names() const noexcept { return existing_names_; }
 
-protected:
+  protected:
     // The acceptance tests of the base, without the entry log line; derived
     // validators that add rules may call it.
     bool check_base_rules(const std::u16string& name) const;
@@ -66,7 +64,7 @@ protected:
     std::u16string illegal_chars_;
     std::vector<std::u16string> restricted_names_;
 
-private:
+  private:
     // Orders names by Unicode case folding (tk_compare_nocase).
     struct nocase_less {
         bool operator()(const std::u16string& a, const std::u16string& b) const;

@@ -145,7 +145,7 @@ TEST(udb_relationships, lookup_by_name_and_acceptable_names) {
 
 // A recordset with nothing but the base behaviour.
 class bare_recordset : public udb_recordset {
-public:
+  public:
     bare_recordset() : udb_recordset(u"T", false) {}
     void append_record(const udb_record&) override {}
 };
@@ -179,7 +179,7 @@ TEST(udb_recordset, add_index_of_existing_name_changes_nothing) {
 
 // A database whose table list the test fills.
 class list_database : public udb_database {
-public:
+  public:
     list_database(bool case_sensitive, std::vector<std::u16string> names)
         : udb_database(u"/data/src", 4, case_sensitive) {
         tables_ = std::move(names);

@@ -1,7 +1,8 @@
 // Names maps: lookups and the rewriting of SQL texts.
+#include "udb_names_map.h"
+
 #include <gtest/gtest.h>
 
-#include "udb_names_map.h"
 #include "udb_test_support.h"
 
 namespace {
@@ -25,7 +26,8 @@ struct replace_case {
 const replace_case kReplaceCases[] = {
     {u"SELECT ID, IDX FROM T", u"ID", u"ID_1", u"", u"", u"SELECT ID_1, IDX FROM T",
      "only the whole word"},
-    {u"select * from T", u"T", u"T_1", u"\"", u"\"", u"select * from \"T_1\"", "quoted, at the end"},
+    {u"select * from T", u"T", u"T_1", u"\"", u"\"", u"select * from \"T_1\"",
+     "quoted, at the end"},
     {u"ID=1", u"ID", u"K", u"", u"", u"K=1", "at the start"},
     {u"ID", u"ID", u"K", u"[", u"]", u"[K]", "the whole text"},
     {u"XID IDX ID2 2ID", u"ID", u"K", u"", u"", u"XID IDX ID2 2ID", "letters and digits join"},

@@ -17,7 +17,7 @@ int g_records_alive = 0;
 int g_recordsets_alive = 0;
 
 class counted_field : public udb_field {
-public:
+  public:
     counted_field(std::u16string name, const ole_variant& value)
         : udb_field(std::move(name), 10, value) {
         ++g_fields_alive;
@@ -27,7 +27,7 @@ public:
 };
 
 class counted_record : public udb_record {
-public:
+  public:
     counted_record() { ++g_records_alive; }
     ~counted_record() override { --g_records_alive; }
 };
@@ -35,7 +35,7 @@ public:
 // A table of n rows held in memory; get_item builds the current row and keeps
 // it until the cursor moves, as the storages do.
 class memory_recordset : public udb_recordset {
-public:
+  public:
     memory_recordset(std::u16string name, const udb_schema& schema, int rows)
         : udb_recordset(std::move(name), true), rows_(rows) {
         schema_ = schema;
@@ -70,7 +70,7 @@ public:
 
     const std::vector<udb_record>& appended() const { return appended_; }
 
-private:
+  private:
     int rows_;
     int position_ = 0;
     std::unique_ptr<udb_record> current_;
@@ -78,7 +78,7 @@ private:
 };
 
 class memory_database : public udb_database {
-public:
+  public:
     memory_database() : udb_database(u"mem", 8) {}
     using udb_database::get_table;
 
@@ -106,12 +106,12 @@ public:
     }
     bool test_query(const std::u16string&) override { return false; }
 
-private:
+  private:
     std::vector<std::pair<std::u16string, udb_schema>> schemas_;
 };
 
 class ownership : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         EXPECT_EQ(g_fields_alive, 0);
         EXPECT_EQ(g_records_alive, 0);

@@ -1,10 +1,11 @@
 // Field descriptors and schemas: the conformity rules, name searches and
 // schema copies.
+#include "udb_schema.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "udb_schema.h"
 #include "udb_test_support.h"
 
 namespace {
@@ -130,8 +131,8 @@ TEST(udb_schema, conform_logs_first_failing_column_one_based) {
     const udb_schema src = make_schema({{u"A", VT_I4}, {u"B", VT_BSTR}, {u"C", VT_BSTR}});
     const udb_schema dest = make_schema({{u"A", VT_I4}, {u"B", VT_I4}, {u"C", VT_I4}});
     EXPECT_FALSE(src.conform_to(dest));
-    EXPECT_TRUE(log.contains(
-        "Column #2 doesn't conform (src_vt=8, src_size=10, dest_vt=3, dest_size=10)"));
+    EXPECT_TRUE(
+        log.contains("Column #2 doesn't conform (src_vt=8, src_size=10, dest_vt=3, dest_size=10)"));
     EXPECT_FALSE(log.contains("Column #3"));
     EXPECT_FALSE(src.conform_to(udb_schema()));
     EXPECT_TRUE(log.contains("Tables are not conformed: src_size=3, dest_size=0"));

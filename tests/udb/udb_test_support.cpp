@@ -29,4 +29,6 @@ std::string log_capture::text() const {
     return out.str();
 }
 
-std::string utf8(const std::u16string& s) { return tk_ucs2_to_utf8(s); }
+std::string utf8(const std::u16string& s) {
+    return tk_ucs2_to_utf8(s);
+}

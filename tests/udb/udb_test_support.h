@@ -10,7 +10,7 @@
 // Creates the process's logger on a fresh temporary file for the lifetime of
 // the object; text() gives what was written so far.
 class log_capture {
-public:
+  public:
     explicit log_capture(int min_level);
     ~log_capture();
     log_capture(const log_capture&) = delete;
@@ -19,7 +19,7 @@ public:
     std::string text() const;
     bool contains(const std::string& line) const { return text().find(line) != std::string::npos; }
 
-private:
+  private:
     std::string path_;
     std::unique_ptr<tk_logger> logger_;
 };

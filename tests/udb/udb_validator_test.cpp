@@ -1,4 +1,6 @@
 // Name validation and safe-name generation.
+#include "udb_validator.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -6,11 +8,12 @@
 
 #include "tk_string.h"
 #include "udb_test_support.h"
-#include "udb_validator.h"
 
 namespace {
 
-std::u16string repeat(char16_t c, size_t n) { return std::u16string(n, c); }
+std::u16string repeat(char16_t c, size_t n) {
+    return std::u16string(n, c);
+}
 
 std::u16string letters(size_t n) {
     std::u16string s;
@@ -148,7 +151,7 @@ TEST(udb_validator, all_hundred_thousand_suffixes_taken) {
 
 // A validator with a rule of its own: names may not end in "00000".
 class no_zero_validator : public udb_validator {
-public:
+  public:
     no_zero_validator() : udb_validator(12) {}
     bool is_acceptable(const std::u16string& name) const override {
         if (name.size() >= 5 && name.compare(name.size() - 5, 5, u"00000") == 0) return false;
