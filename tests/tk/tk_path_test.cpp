@@ -260,3 +260,17 @@ TEST_F(tk_file_tests, FindFilesWithoutMatches) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(tk_path_to_system, Utf8BothWaysStrictOnTheWayOut) {
+    std::string out = "stale";
+    EXPECT_TRUE(tk_path_to_system(u"\u0436/x", out));
+    EXPECT_EQ(out, "\xd0\xb6/x");
+    EXPECT_FALSE(tk_path_to_system(std::u16string(1, char16_t(0xD800)), out));
+    EXPECT_EQ(out, "\xd0\xb6/x");  // left alone on failure
+    EXPECT_EQ(tk_path_from_system("a\xff"), u"a\ufffd");
+    EXPECT_EQ(tk_path_from_system("\xf0\x9d\x84\x9e"), u"\U0001D11E");
+}
+
+}  // namespace
