@@ -22,7 +22,7 @@ bool is_blank(char c) {
 // "%hd-%hd-%hd %hd:%hd:%s" do, without their hazards: numbers saturate
 // instead of overflowing, words are copied into a string of their own size.
 class notation_reader {
-public:
+  public:
     explicit notation_reader(std::string_view text) : text_(text) {}
 
     // "%Nd" (width 0: no limit): blanks skipped, then an optional sign and
@@ -78,7 +78,7 @@ public:
         return false;
     }
 
-private:
+  private:
     void skip_blanks() {
         while (pos_ < text_.size() && is_blank(text_[pos_])) ++pos_;
     }
@@ -89,7 +89,9 @@ private:
 
 // A date alone needs a date: "00000000" and "0000-00-00" are no value (they
 // would pass is_valid() as a time of 00:00:00 and print as "2000-00-00").
-bool has_date(const ole_systemtime& r) { return r.year != 0 || r.month != 0 || r.day != 0; }
+bool has_date(const ole_systemtime& r) {
+    return r.year != 0 || r.month != 0 || r.day != 0;
+}
 
 std::string format_date(const char* format, const ole_systemtime& r, int extra = 0) {
     char buf[96];
@@ -105,7 +107,9 @@ ole_date::ole_date(const ole_systemtime& record) : kind_(kind_date_time), record
     refine_type();
 }
 
-ole_date::ole_date(std::string_view text) { parse(text); }
+ole_date::ole_date(std::string_view text) {
+    parse(text);
+}
 
 ole_date::ole_date(std::u16string_view text) {
     std::string narrow;

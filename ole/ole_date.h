@@ -27,7 +27,7 @@
 #include "ole_types.h"
 
 class ole_date {
-public:
+  public:
     enum kind_t : int32_t {
         kind_invalid = 0,
         kind_date_time = 1,
@@ -74,7 +74,7 @@ public:
     // prints as the date alone.
     void set_date_only_at_midnight(bool on) noexcept { date_only_at_midnight_ = on; }
 
-private:
+  private:
     void parse(std::string_view text);
     bool try_timestamp14(std::string_view text);
     bool try_timestamp8(std::string_view text);

@@ -105,7 +105,6 @@ double ole_leading_double(std::string_view text) {
     return negative ? -value : value;
 }
 
-
 ole_integer_reading ole_leading_integer(std::string_view text, int64_t min, int64_t max,
                                         int64_t& value) {
     value = 0;

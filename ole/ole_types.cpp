@@ -185,8 +185,8 @@ const int64_t kLastDay = days_from_civil(9999, 12, 31) - kEpochDays;
 // Automation dates
 
 bool ole_systemtime_to_variant_time(const ole_systemtime& r, double& out) {
-    if (r.year < 100 || r.year > 9999 || r.month < 1 || r.month > 12 || r.day < 1 ||
-        r.day > 31 || r.hour > 23 || r.minute > 59 || r.second > 59) {
+    if (r.year < 100 || r.year > 9999 || r.month < 1 || r.month > 12 || r.day < 1 || r.day > 31 ||
+        r.hour > 23 || r.minute > 59 || r.second > 59) {
         return false;
     }
     const int64_t days = days_from_civil(r.year, r.month, r.day) - kEpochDays;
@@ -322,7 +322,8 @@ std::optional<int64_t> ole_decimal::to_int64() const noexcept {
 
 std::optional<int32_t> ole_decimal::to_long() const noexcept {
     const std::optional<int64_t> v = to_int64();
-    if (!v || *v < std::numeric_limits<int32_t>::min() || *v > std::numeric_limits<int32_t>::max()) {
+    if (!v || *v < std::numeric_limits<int32_t>::min() ||
+        *v > std::numeric_limits<int32_t>::max()) {
         return std::nullopt;
     }
     return static_cast<int32_t>(*v);

@@ -20,7 +20,9 @@ constexpr size_t kMaxPrintedBytes = 10000000;
 // Byte arrays are indexed by 32-bit signed bounds.
 constexpr size_t kMaxArrayBytes = static_cast<size_t>(std::numeric_limits<int32_t>::max());
 
-bool is_binary_tag(VARTYPE vt) { return vt == VT_BINARY || vt == VT_SAFEARRAY; }
+bool is_binary_tag(VARTYPE vt) {
+    return vt == VT_BINARY || vt == VT_SAFEARRAY;
+}
 
 int hex_value(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -74,7 +76,8 @@ ole_variant::ole_variant(const ole_decimal& decimal) : vt_(VT_DECIMAL), decimal_
     tk_log(1, "Construct ole_variant from DECIMAL");
 }
 
-ole_variant::ole_variant(bool value) : vt_(VT_BOOL), integer_(value ? VARIANT_TRUE : VARIANT_FALSE) {
+ole_variant::ole_variant(bool value)
+    : vt_(VT_BOOL), integer_(value ? VARIANT_TRUE : VARIANT_FALSE) {
     tk_log(1, "ole_variant::ctor from bool (%d)", value ? 1 : 0);
 }
 
@@ -142,9 +145,13 @@ ole_variant::ole_variant(const std::u16string& text) : ole_variant(std::u16strin
 ole_variant::ole_variant(const char16_t* text)
     : ole_variant(text != nullptr ? std::u16string_view(text) : std::u16string_view()) {}
 
-ole_variant::ole_variant(size_t size, const uint8_t* bytes) { attach_binary(size, bytes); }
+ole_variant::ole_variant(size_t size, const uint8_t* bytes) {
+    attach_binary(size, bytes);
+}
 
-ole_variant::ole_variant(const std::vector<uint8_t>& bytes) { attach_binary(bytes); }
+ole_variant::ole_variant(const std::vector<uint8_t>& bytes) {
+    attach_binary(bytes);
+}
 
 ole_variant ole_variant::from_variant_bool(int16_t word) {
     ole_variant v;
@@ -155,12 +162,15 @@ ole_variant ole_variant::from_variant_bool(int16_t word) {
 
 ole_variant::ole_variant(const ole_variant& other) {
     tk_log(1, "ole_variant::copy ctor");
-    if (other.vt_ == VT_I8 || other.vt_ == VT_UI8) tk_log(1, "Special processing for VT_(U)I8 type");
+    if (other.vt_ == VT_I8 || other.vt_ == VT_UI8)
+        tk_log(1, "Special processing for VT_(U)I8 type");
     if (other.vt_ == VT_DATE) tk_log(1, "Special processing for VT_DATE");
     copy_from(other);
 }
 
-ole_variant::ole_variant(ole_variant&& other) noexcept { move_from(other); }
+ole_variant::ole_variant(ole_variant&& other) noexcept {
+    move_from(other);
+}
 
 ole_variant& ole_variant::operator=(const ole_variant& other) {
     if (this == &other) return *this;
@@ -278,7 +288,8 @@ void ole_variant::attach_binary(const std::vector<uint8_t>& bytes) {
 }
 
 void ole_variant::allocate_safe_array(size_t n) {
-    tk_log(1, "ole_variant::allocate_safe_array (size=%d)", static_cast<int>(std::min(n, kMaxArrayBytes)));
+    tk_log(1, "ole_variant::allocate_safe_array (size=%d)",
+           static_cast<int>(std::min(n, kMaxArrayBytes)));
     TK_ASSERT(n <= kMaxArrayBytes);
     if (vt_ == VT_BINARY) {
         tk_log(1, "Redimension array");
@@ -322,9 +333,13 @@ ole_systemtime ole_variant::get_date() const noexcept {
     return vt_ == VT_DATE ? date_ : ole_systemtime{};
 }
 
-double ole_variant::get_date_number() const noexcept { return vt_ == VT_DATE ? real_ : 0.0; }
+double ole_variant::get_date_number() const noexcept {
+    return vt_ == VT_DATE ? real_ : 0.0;
+}
 
-ole_cy ole_variant::get_cy() const noexcept { return vt_ == VT_CY ? cy_ : ole_cy{}; }
+ole_cy ole_variant::get_cy() const noexcept {
+    return vt_ == VT_CY ? cy_ : ole_cy{};
+}
 
 ole_decimal ole_variant::get_decimal() const noexcept {
     return vt_ == VT_DECIMAL ? decimal_ : ole_decimal{};
@@ -504,14 +519,29 @@ ole_variant integer_from_string(std::string_view text, VARTYPE vt) {
     int64_t min = 0;
     int64_t max = 0;
     switch (vt) {
-        case VT_I1: min = INT8_MIN, max = INT8_MAX; break;
-        case VT_UI1: max = UINT8_MAX; break;
-        case VT_I2: min = INT16_MIN, max = INT16_MAX; break;
-        case VT_UI2: max = UINT16_MAX; break;
-        case VT_I4: min = INT32_MIN, max = INT32_MAX; break;
-        case VT_UI4: max = UINT32_MAX; break;
-        case VT_I8: min = INT64_MIN, max = INT64_MAX; break;
-        default: break;
+        case VT_I1:
+            min = INT8_MIN, max = INT8_MAX;
+            break;
+        case VT_UI1:
+            max = UINT8_MAX;
+            break;
+        case VT_I2:
+            min = INT16_MIN, max = INT16_MAX;
+            break;
+        case VT_UI2:
+            max = UINT16_MAX;
+            break;
+        case VT_I4:
+            min = INT32_MIN, max = INT32_MAX;
+            break;
+        case VT_UI4:
+            max = UINT32_MAX;
+            break;
+        case VT_I8:
+            min = INT64_MIN, max = INT64_MAX;
+            break;
+        default:
+            break;
     }
     if (vt == VT_UI8) {
         uint64_t u = 0;
@@ -527,13 +557,20 @@ ole_variant integer_from_string(std::string_view text, VARTYPE vt) {
         return ole_variant();
     }
     switch (vt) {
-        case VT_I1: return ole_variant(static_cast<signed char>(v));
-        case VT_UI1: return ole_variant(static_cast<unsigned char>(v));
-        case VT_I2: return ole_variant(static_cast<short>(v));
-        case VT_UI2: return ole_variant(static_cast<unsigned short>(v));
-        case VT_I4: return ole_variant(static_cast<int>(v));
-        case VT_UI4: return ole_variant(static_cast<unsigned int>(v));
-        default: return ole_variant(v);
+        case VT_I1:
+            return ole_variant(static_cast<signed char>(v));
+        case VT_UI1:
+            return ole_variant(static_cast<unsigned char>(v));
+        case VT_I2:
+            return ole_variant(static_cast<short>(v));
+        case VT_UI2:
+            return ole_variant(static_cast<unsigned short>(v));
+        case VT_I4:
+            return ole_variant(static_cast<int>(v));
+        case VT_UI4:
+            return ole_variant(static_cast<unsigned int>(v));
+        default:
+            return ole_variant(v);
     }
 }
 
@@ -559,9 +596,12 @@ bool integer_text_is_nonzero(std::string_view text) {
     int64_t v = 0;
     // Any whole part not 0 counts, however large.
     switch (ole_leading_integer(text, INT64_MIN, INT64_MAX, v)) {
-        case ole_integer_reading::none: return false;
-        case ole_integer_reading::out_of_range: return true;
-        case ole_integer_reading::value: return v != 0;
+        case ole_integer_reading::none:
+            return false;
+        case ole_integer_reading::out_of_range:
+            return true;
+        case ole_integer_reading::value:
+            return v != 0;
     }
     return false;
 }

@@ -37,12 +37,12 @@
 // A text cannot be converted to the requested value type at all.  Message
 // "The operating type is not supported yet", level 1.
 class ole_type_exception : public tk_exception {
-public:
+  public:
     ole_type_exception();
 };
 
 class ole_variant {
-public:
+  public:
     // VT_EMPTY.
     ole_variant() noexcept;
     // VT_DATE holding the record; its automation date number is kept too
@@ -63,22 +63,21 @@ public:
     ole_variant(uint64_t value);        // NOLINT VT_UI8
     // The other 64-bit integer spelling of the platform (long long or long).
     template <class T>
-        requires(std::is_integral_v<T> && sizeof(T) == 8 && !std::is_same_v<T, int64_t> &&
-                 !std::is_same_v<T, uint64_t>)
-    ole_variant(T value)  // NOLINT
-        : ole_variant(static_cast<std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>(
-              value)) {}
+    requires(std::is_integral_v<T> && sizeof(T) == 8 && !std::is_same_v<T, int64_t> &&
+             !std::is_same_v<T, uint64_t>) ole_variant(T value)  // NOLINT
+        : ole_variant(
+              static_cast<std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>(value)) {}
     ole_variant(float value);   // NOLINT VT_R4
     ole_variant(double value);  // NOLINT VT_R8
 
     // VT_BSTR through attach_string (narrow text in the ANSI code page).
-    ole_variant(std::string_view text);   // NOLINT
+    ole_variant(std::string_view text);    // NOLINT
     ole_variant(const std::string& text);  // NOLINT
-    ole_variant(const char* text);        // NOLINT; null is the empty string
+    ole_variant(const char* text);         // NOLINT; null is the empty string
     // VT_BSTR through attach_wstring.
-    ole_variant(std::u16string_view text);   // NOLINT
+    ole_variant(std::u16string_view text);    // NOLINT
     ole_variant(const std::u16string& text);  // NOLINT
-    ole_variant(const char16_t* text);       // NOLINT; null is the empty string
+    ole_variant(const char16_t* text);        // NOLINT; null is the empty string
     // VT_BINARY through attach_binary.  REQUIRES: bytes not null.
     ole_variant(size_t size, const uint8_t* bytes);
     explicit ole_variant(const std::vector<uint8_t>& bytes);
@@ -188,7 +187,7 @@ public:
     // the ANSI code page, then from_string.
     static ole_variant from_wstring(std::u16string_view text, VARTYPE vt);
 
-private:
+  private:
     void copy_from(const ole_variant& other);
     void move_from(ole_variant& other) noexcept;
     void set_date(const ole_systemtime& date);

@@ -15,7 +15,9 @@ struct parse_case {
     const char* printed;    // to_string(true)
 };
 
-void PrintTo(const parse_case& c, std::ostream* out) { *out << '"' << c.text << '"'; }
+void PrintTo(const parse_case& c, std::ostream* out) {
+    *out << '"' << c.text << '"';
+}
 
 class ole_date_parse : public testing::TestWithParam<parse_case> {};
 
@@ -97,14 +99,14 @@ INSTANTIATE_TEST_SUITE_P(
                                "2004-01-15 15:00:00"},
                     parse_case{"2004-01-15 12:00:00 AM", ole_date::kind_date, "2004-01-15"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    TooShort, ole_date_parse,
-    testing::Values(parse_case{"", ole_date::kind_invalid, ""},
-                    parse_case{"1:2", ole_date::kind_invalid, ""},
-                    parse_case{"   10:5   ", ole_date::kind_invalid, ""},
-                    // Four characters once the marker is cut.
-                    parse_case{"1:05 PM", ole_date::kind_invalid, ""},
-                    parse_case{"12:05PM", ole_date::kind_time, "0000-00-00 12:05:00"}));
+INSTANTIATE_TEST_SUITE_P(TooShort, ole_date_parse,
+                         testing::Values(parse_case{"", ole_date::kind_invalid, ""},
+                                         parse_case{"1:2", ole_date::kind_invalid, ""},
+                                         parse_case{"   10:5   ", ole_date::kind_invalid, ""},
+                                         // Four characters once the marker is cut.
+                                         parse_case{"1:05 PM", ole_date::kind_invalid, ""},
+                                         parse_case{"12:05PM", ole_date::kind_time,
+                                                    "0000-00-00 12:05:00"}));
 
 TEST(ole_date, FromRecordRefinesTheKind) {
     EXPECT_EQ(ole_date(ole_systemtime{2004, 1, 0, 15, 0, 0, 0, 0}).kind(), ole_date::kind_date);
@@ -130,7 +132,7 @@ TEST(ole_date, YearsBelowOneHundredWidenWhenPrinted) {
     const struct {
         uint16_t year;
         const char* printed;
-    } cases[] = {{1, "2001-02-03"}, {49, "2049-02-03"}, {50, "1950-02-03"},
+    } cases[] = {{1, "2001-02-03"},  {49, "2049-02-03"},  {50, "1950-02-03"},
                  {99, "1999-02-03"}, {100, "0100-02-03"}, {2004, "2004-02-03"}};
     for (const auto& c : cases) {
         const ole_date d(ole_systemtime{c.year, 2, 0, 3, 0, 0, 0, 0});

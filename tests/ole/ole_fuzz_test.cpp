@@ -17,39 +17,75 @@
 namespace {
 
 const char* const kSeeds[] = {
-    "123.45", ".5", "-.5", "1E3", "1.5E-3", "-0.001", "12345678901234567890.123456789",
-    "1.0E+40", "79228162514264337593543950335", "0x41FF", "41FF", "3,5", "1,234.5", "TRUE",
-    "No", "20040115103000", "20040115", "10:30:05.5", "15.01.2004 10:20:30", "3:15:00 PM",
-    "12:00 AM", "2004/01/15 10:20:30", "0000-00-00 10:30:00", "Inf", "-Nan", "(5)", "5-",
-    "9223372036854775808", "18446744073709551615", "1e-400", "1e400", "  42  ", "2004-01-15",
+    "123.45",
+    ".5",
+    "-.5",
+    "1E3",
+    "1.5E-3",
+    "-0.001",
+    "12345678901234567890.123456789",
+    "1.0E+40",
+    "79228162514264337593543950335",
+    "0x41FF",
+    "41FF",
+    "3,5",
+    "1,234.5",
+    "TRUE",
+    "No",
+    "20040115103000",
+    "20040115",
+    "10:30:05.5",
+    "15.01.2004 10:20:30",
+    "3:15:00 PM",
+    "12:00 AM",
+    "2004/01/15 10:20:30",
+    "0000-00-00 10:30:00",
+    "Inf",
+    "-Nan",
+    "(5)",
+    "5-",
+    "9223372036854775808",
+    "18446744073709551615",
+    "1e-400",
+    "1e400",
+    "  42  ",
+    "2004-01-15",
 };
 
-const VARTYPE kTags[] = {VT_EMPTY, VT_NULL,    VT_I2,     VT_I4,       VT_R4,   VT_R8,
-                         VT_CY,    VT_DATE,    VT_BSTR,   VT_DISPATCH, VT_ERROR, VT_BOOL,
-                         VT_VARIANT, VT_UNKNOWN, VT_DECIMAL, VT_I1,   VT_UI1,  VT_UI2,
-                         VT_UI4,   VT_I8,      VT_UI8,    VT_INT,      VT_UINT, VT_SAFEARRAY,
-                         VT_LPSTR, VT_LPWSTR,  VT_BLOB,   VT_BLOB_OBJECT, VT_BINARY, 0xFFFF};
+const VARTYPE kTags[] = {VT_EMPTY,  VT_NULL, VT_I2,          VT_I4,        VT_R4,
+                         VT_R8,     VT_CY,   VT_DATE,        VT_BSTR,      VT_DISPATCH,
+                         VT_ERROR,  VT_BOOL, VT_VARIANT,     VT_UNKNOWN,   VT_DECIMAL,
+                         VT_I1,     VT_UI1,  VT_UI2,         VT_UI4,       VT_I8,
+                         VT_UI8,    VT_INT,  VT_UINT,        VT_SAFEARRAY, VT_LPSTR,
+                         VT_LPWSTR, VT_BLOB, VT_BLOB_OBJECT, VT_BINARY,    0xFFFF};
 
 // Characters that the notations care about, so that random texts come close
 // to valid ones often.
 const char kAlphabet[] = "0123456789012345678901234567890123456789.-+,:/ eExXAPMapm()\t";
 
 class text_source {
-public:
+  public:
     explicit text_source(uint32_t seed) : rng_(seed) {}
 
     std::string next() {
         switch (pick(6)) {
-            case 0: return random_text(pick(24));
-            case 1: return random_bytes(pick(24));
-            case 2: return mutate(kSeeds[pick(std::size(kSeeds))]);
-            case 3: return mutate(mutate(kSeeds[pick(std::size(kSeeds))]));
-            case 4: return std::string(pick(3000), kAlphabet[pick(10)]) + random_text(pick(8));
-            default: return random_text(pick(3)) + kSeeds[pick(std::size(kSeeds))] + random_text(pick(3));
+            case 0:
+                return random_text(pick(24));
+            case 1:
+                return random_bytes(pick(24));
+            case 2:
+                return mutate(kSeeds[pick(std::size(kSeeds))]);
+            case 3:
+                return mutate(mutate(kSeeds[pick(std::size(kSeeds))]));
+            case 4:
+                return std::string(pick(3000), kAlphabet[pick(10)]) + random_text(pick(8));
+            default:
+                return random_text(pick(3)) + kSeeds[pick(std::size(kSeeds))] +
+                       random_text(pick(3));
         }
     }
 
-private:
+  private:
     size_t pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng_); }
 
     std::string random_text(size_t n) {
@@ -69,10 +105,18 @@ private:
         for (size_t e = 0; e < edits; ++e) {
             const size_t at = s.empty() ? 0 : pick(s.size() + 1);
             switch (pick(4)) {
-                case 0: s.insert(at, 1, kAlphabet[pick(sizeof kAlphabet - 1)]); break;
-                case 1: if (at < s.size()) s.erase(at, 1); break;
-                case 2: if (at < s.size()) s[at] = static_cast<char>(pick(256)); break;
-                default: s = s.substr(0, at); break;
+                case 0:
+                    s.insert(at, 1, kAlphabet[pick(sizeof kAlphabet - 1)]);
+                    break;
+                case 1:
+                    if (at < s.size()) s.erase(at, 1);
+                    break;
+                case 2:
+                    if (at < s.size()) s[at] = static_cast<char>(pick(256));
+                    break;
+                default:
+                    s = s.substr(0, at);
+                    break;
             }
         }
         return s;
@@ -83,9 +127,24 @@ private:
 
 bool may_throw_type_exception(VARTYPE vt) {
     switch (vt) {
-        case VT_EMPTY: case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY:
-        case VT_DATE: case VT_BSTR: case VT_BOOL: case VT_DECIMAL: case VT_I1: case VT_UI1:
-        case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8: case VT_BLOB: case VT_BINARY:
+        case VT_EMPTY:
+        case VT_I2:
+        case VT_I4:
+        case VT_R4:
+        case VT_R8:
+        case VT_CY:
+        case VT_DATE:
+        case VT_BSTR:
+        case VT_BOOL:
+        case VT_DECIMAL:
+        case VT_I1:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_I8:
+        case VT_UI8:
+        case VT_BLOB:
+        case VT_BINARY:
             return false;
         default:
             return true;
@@ -124,8 +183,14 @@ void check_round_trip(const ole_variant& v, const std::string& text) {
     switch (v.vt()) {
         case VT_DECIMAL:
         case VT_CY:
-        case VT_I1: case VT_I2: case VT_I4: case VT_UI1: case VT_UI2: case VT_UI4:
-        case VT_I8: case VT_UI8:
+        case VT_I1:
+        case VT_I2:
+        case VT_I4:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_I8:
+        case VT_UI8:
         case VT_BINARY:
             EXPECT_EQ(ole_variant::from_string(printed, v.vt()).to_string(), printed) << text;
             break;
@@ -187,7 +252,8 @@ TEST(ole_fuzz, WideTextsWithAnyUnits) {
     for (int i = 0; i < 3000; ++i) {
         std::u16string text;
         const int n = length(rng);
-        for (int k = 0; k < n; ++k) text.push_back(static_cast<char16_t>(unit(rng) % 3 == 0 ? u'0' + k % 10 : unit(rng)));
+        for (int k = 0; k < n; ++k)
+            text.push_back(static_cast<char16_t>(unit(rng) % 3 == 0 ? u'0' + k % 10 : unit(rng)));
         for (VARTYPE vt : {VT_BSTR, VT_DATE, VT_DECIMAL, VT_R8, VT_I4, VT_BINARY, VT_BOOL}) {
             const ole_variant v = ole_variant::from_wstring(text, vt);
             EXPECT_NO_THROW((void)v.to_wstring());

@@ -15,7 +15,9 @@ struct decimal_case {
     const char* printed;  // nullptr: the text does not convert
 };
 
-void PrintTo(const decimal_case& c, std::ostream* out) { *out << '"' << c.text << '"'; }
+void PrintTo(const decimal_case& c, std::ostream* out) {
+    *out << '"' << c.text << '"';
+}
 
 class ole_decimal_text : public testing::TestWithParam<decimal_case> {};
 
@@ -61,8 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         decimal_case{"0.1234567890123456789012345678901", "0.1234567890123456789012345679"},
         decimal_case{"1.23456789012345678901234567891", "1.2345678901234567890123456789"},
         decimal_case{"9.99999999999999999999999999999", "10"},
-        decimal_case{".3333333333333333333333333333333333333333",
-                     "0.3333333333333333333333333333"},
+        decimal_case{".3333333333333333333333333333333333333333", "0.3333333333333333333333333333"},
         // Not numbers.
         decimal_case{"", nullptr}, decimal_case{"abc", nullptr}, decimal_case{".", nullptr},
         decimal_case{"-", nullptr}, decimal_case{"1e", nullptr}, decimal_case{"1.2.3", nullptr},
@@ -89,7 +90,8 @@ TEST(ole_decimal, ToDoubleIsNearest) {
     EXPECT_EQ(ole_decimal::from_string("0.1")->to_double(), 0.1);
     EXPECT_EQ(ole_decimal::from_string("-12345678901234567890.123456789")->to_double(),
               -12345678901234567890.123456789);
-    EXPECT_EQ(ole_decimal::from_string("79228162514264337593543950335")->to_double(), 7.922816251426434e28);
+    EXPECT_EQ(ole_decimal::from_string("79228162514264337593543950335")->to_double(),
+              7.922816251426434e28);
 }
 
 TEST(ole_decimal, ToLongRoundsHalfToEvenAndRefusesOverflow) {
@@ -97,10 +99,16 @@ TEST(ole_decimal, ToLongRoundsHalfToEvenAndRefusesOverflow) {
         const char* text;
         std::optional<int32_t> value;
     } cases[] = {
-        {"2.5", 2},           {"3.5", 4},           {"-2.5", -2},
-        {"-2.7", -3},         {"2.4999", 2},        {"2147483647.4", 2147483647},
-        {"2147483648", std::nullopt},                {"-2147483648", INT32_MIN},
-        {"-2147483648.5", INT32_MIN},                {"-2147483649", std::nullopt},
+        {"2.5", 2},
+        {"3.5", 4},
+        {"-2.5", -2},
+        {"-2.7", -3},
+        {"2.4999", 2},
+        {"2147483647.4", 2147483647},
+        {"2147483648", std::nullopt},
+        {"-2147483648", INT32_MIN},
+        {"-2147483648.5", INT32_MIN},
+        {"-2147483649", std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ole_decimal::from_string(c.text)->to_long(), c.value) << c.text;
@@ -162,12 +170,9 @@ struct date_number_case {
 
 TEST(ole_date_number, KnownDays) {
     const date_number_case cases[] = {
-        {{1899, 12, 0, 30, 0, 0, 0, 0}, 0.0},
-        {{1900, 1, 0, 1, 0, 0, 0, 0}, 2.0},
-        {{2004, 1, 0, 15, 10, 30, 0, 0}, 38001.4375},
-        {{1899, 12, 0, 29, 6, 0, 0, 0}, -1.25},
-        {{100, 1, 0, 1, 0, 0, 0, 0}, -657434.0},
-        {{9999, 12, 0, 31, 0, 0, 0, 0}, 2958465.0},
+        {{1899, 12, 0, 30, 0, 0, 0, 0}, 0.0},         {{1900, 1, 0, 1, 0, 0, 0, 0}, 2.0},
+        {{2004, 1, 0, 15, 10, 30, 0, 0}, 38001.4375}, {{1899, 12, 0, 29, 6, 0, 0, 0}, -1.25},
+        {{100, 1, 0, 1, 0, 0, 0, 0}, -657434.0},      {{9999, 12, 0, 31, 0, 0, 0, 0}, 2958465.0},
     };
     for (const date_number_case& c : cases) {
         double n = 12345.0;
@@ -184,8 +189,8 @@ TEST(ole_date_number, KnownDays) {
 TEST(ole_date_number, DayOfWeek) {
     ole_systemtime r;
     ASSERT_TRUE(ole_variant_time_to_systemtime(38001.0, r));  // 15 January 2004
-    EXPECT_EQ(r.day_of_week, 4);                                 // Thursday
-    ASSERT_TRUE(ole_variant_time_to_systemtime(-1.0, r));        // 29 December 1899
+    EXPECT_EQ(r.day_of_week, 4);                              // Thursday
+    ASSERT_TRUE(ole_variant_time_to_systemtime(-1.0, r));     // 29 December 1899
     EXPECT_EQ(r.day_of_week, 5);
 }
 

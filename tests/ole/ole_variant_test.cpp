@@ -35,9 +35,12 @@ TEST(ole_variant_binary, HexTextWithAndWithoutPrefix) {
         VARTYPE vt;
         std::vector<uint8_t> bytes;
     } cases[] = {
-        {"0x41FF", VT_BINARY, {0x41, 0xFF}}, {"41FF", VT_BINARY, {0x41, 0xFF}},
-        {"0X41ff", VT_BLOB, {0x41, 0xFF}},   {"00ab", VT_BINARY, {0x00, 0xAB}},
-        {"0x", VT_BINARY, {}},               {"4G", VT_BINARY, {0x04}},
+        {"0x41FF", VT_BINARY, {0x41, 0xFF}},
+        {"41FF", VT_BINARY, {0x41, 0xFF}},
+        {"0X41ff", VT_BLOB, {0x41, 0xFF}},
+        {"00ab", VT_BINARY, {0x00, 0xAB}},
+        {"0x", VT_BINARY, {}},
+        {"4G", VT_BINARY, {0x04}},
         {"zz41", VT_BINARY, {0x00, 0x41}},
     };
     for (const auto& c : cases) {
@@ -119,8 +122,8 @@ TEST(ole_variant_assertions, RequestsTheDesignDoesNotAllow) {
 }
 
 TEST(ole_variant_assertions, TypeExceptionForTagsTextCannotBuild) {
-    const VARTYPE tags[] = {VT_NULL, VT_DISPATCH, VT_ERROR, VT_UNKNOWN, VT_VARIANT,
-                            VT_LPSTR, VT_LPWSTR, VT_SAFEARRAY, 99};
+    const VARTYPE tags[] = {VT_NULL,  VT_DISPATCH, VT_ERROR,     VT_UNKNOWN, VT_VARIANT,
+                            VT_LPSTR, VT_LPWSTR,   VT_SAFEARRAY, 99};
     for (VARTYPE vt : tags) {
         EXPECT_THROW(ole_variant::from_string("1", vt), ole_type_exception) << vt;
     }
@@ -221,8 +224,16 @@ TEST(ole_variant_parse, BoolTexts) {
     const struct {
         const char* text;
         bool value;
-    } cases[] = {{"TRUE", true}, {"Yes", true},  {"yes", true},  {"No", false}, {"false", false},
-                 {"2", true},    {"abc", false}, {"0", false},   {" -1", true}, {"0.9", false},
+    } cases[] = {{"TRUE", true},
+                 {"Yes", true},
+                 {"yes", true},
+                 {"No", false},
+                 {"false", false},
+                 {"2", true},
+                 {"abc", false},
+                 {"0", false},
+                 {" -1", true},
+                 {"0.9", false},
                  {"99999999999999999999", true}};
     for (const auto& c : cases) {
         const ole_variant v = ole_variant::from_string(c.text, VT_BOOL);
@@ -345,23 +356,22 @@ TEST_P(ole_variant_number, OracleTextToDbfText) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Decimal, ole_variant_number,
-    testing::Values(number_case{".5", VT_DECIMAL, "0.5"}, number_case{"-.5", VT_DECIMAL, "-0.5"},
-                    number_case{"-0.001", VT_DECIMAL, "-0.001"},
-                    number_case{"85", VT_DECIMAL, "85"},
-                    number_case{"12345678901234567890.123456789", VT_DECIMAL,
-                                "12345678901234567890.123456789"},
-                    number_case{".3333333333333333333333333333333333333333", VT_DECIMAL,
-                                "0.3333333333333333333333333333"},
-                    number_case{"1.0E+40", VT_DECIMAL, ""}));
+INSTANTIATE_TEST_SUITE_P(Decimal, ole_variant_number,
+                         testing::Values(number_case{".5", VT_DECIMAL, "0.5"},
+                                         number_case{"-.5", VT_DECIMAL, "-0.5"},
+                                         number_case{"-0.001", VT_DECIMAL, "-0.001"},
+                                         number_case{"85", VT_DECIMAL, "85"},
+                                         number_case{"12345678901234567890.123456789", VT_DECIMAL,
+                                                     "12345678901234567890.123456789"},
+                                         number_case{".3333333333333333333333333333333333333333",
+                                                     VT_DECIMAL, "0.3333333333333333333333333333"},
+                                         number_case{"1.0E+40", VT_DECIMAL, ""}));
 
 INSTANTIATE_TEST_SUITE_P(
     Double, ole_variant_number,
     testing::Values(number_case{".5", VT_R8, "5.0000000000000000e-01"},
                     number_case{"-0.001", VT_R8, "-1.0000000000000000e-03"},
-                    number_case{"12345678901234567890.123456789", VT_R8,
-                                "1.2345678901234567e+19"},
+                    number_case{"12345678901234567890.123456789", VT_R8, "1.2345678901234567e+19"},
                     number_case{"1.0E+40", VT_R8, "1.0000000000000000e+40"},
                     number_case{"1.0E-130", VT_R8, "1.0000000000000001e-130"}));
 
@@ -477,7 +487,7 @@ TEST(ole_variant_copy, SelfAssignment) {
 
 // A derived value (as the data model's field is) copies through the base.
 class derived_value : public ole_variant {
-public:
+  public:
     using ole_variant::ole_variant;
     std::string to_string() const override { return "[" + ole_variant::to_string() + "]"; }
 };
@@ -493,7 +503,7 @@ TEST(ole_variant_copy, VirtualTextOperations) {
 // Narrow texts are in the ANSI code page.
 
 class ole_variant_code_page : public testing::Test {
-protected:
+  protected:
     void TearDown() override { tk_set_ansi_code_page(0); }
 };
 
