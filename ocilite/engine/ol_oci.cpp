@@ -562,7 +562,7 @@ KOCI_API sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4
                 std::memcpy(&static_cast<stmt_h*>(h)->prefetch_rows, attributep, sizeof(ub4));
                 return OCI_SUCCESS;
             }
-            if (attrtype == 13 /* OCI_ATTR_PREFETCH_MEMORY */) return OCI_SUCCESS;
+            if (attrtype == OCI_ATTR_PREFETCH_MEMORY) return OCI_SUCCESS;
             break;
         case OCI_HTYPE_DEFINE:
             // The charset form and id of a define are accepted; values go out in the

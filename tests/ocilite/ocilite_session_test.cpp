@@ -214,6 +214,45 @@ TEST_F(SessionTest, SqlErrorsSurfaceAtExecuteWithOracleTexts) {
     s.free_stmt(st);
 }
 
+// Malformed statements made of random SQL pieces: each one either runs or fails with an ORA
+// error; none may crash or report success without a cursor.
+TEST_F(SessionTest, RandomMalformedStatementsFailCleanly) {
+    fixture_db db;
+    session s(api);
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+    const char* pieces[] = {"select", "*",    "from",  "emp",       "where",    "(",     ")",
+                            ",",      "'x",   "'y'",   "\"",        "\"E\"",    "||",    "=",
+                            "and",    "or",   "1e",    ".5",        "--",       "/*",    "*/",
+                            "sys.",   "dual", "count", "v$version", "group by", "order", "é",
+                            "\t",     "null", "?",     ":b",        "@",        ";"};
+    unsigned seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    for (int i = 0; i < 400; ++i) {
+        std::string sql = i % 2 ? "select " : "";
+        const int n = 1 + static_cast<int>(next() % 9);
+        for (int k = 0; k < n; ++k) {
+            sql += pieces[next() % std::size(pieces)];
+            sql += ' ';
+        }
+        OCIStmt* st = s.new_stmt();
+        const sword rc = s.execute(st, sql);
+        if (rc == OCI_ERROR) {
+            const std::string text = s.error_text();
+            EXPECT_EQ(0u, text.rfind("ORA-", 0)) << sql << " -> " << text;
+            EXPECT_EQ('\n', text.back()) << sql;
+        } else {
+            EXPECT_EQ(OCI_SUCCESS, rc) << sql;
+            ub4 count = 0;
+            api.AttrGet(st, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, s.err);
+            EXPECT_GT(count, 0u) << sql;
+        }
+        s.free_stmt(st);
+    }
+}
+
 TEST_F(SessionTest, ErrorGetHonoursRecordNumbersAndSmallBuffers) {
     fixture_db db;
     session s(api);
