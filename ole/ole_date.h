@@ -7,8 +7,9 @@
 //   "Y-M-D", "Y/M/D", "Y.M.D", each optionally followed by " h:m:s[.fff]";
 //   a day above 31 with a year up to 31 is read the other way round, so
 //   "15.01.2004" is 15 January 2004;
-//   a trailing "AM"/"PM" ("am"/"pm") marker is dropped, and "PM" adds 12 to
-//   an hour below 12.
+//   a trailing "AM"/"PM" ("am"/"pm") marker is dropped; "PM" adds 12 to an
+//   hour below 12, and "12 AM" is hour 0 (midnight);
+//   a date of all zeros ("00000000", "0000-00-00") is no date.
 // (There is no locale-dependent parser: texts in a locale's own notation,
 // such as "Jan 15, 2004", are not accepted.)
 //
