@@ -61,6 +61,7 @@ class SamplesTest : public ::testing::Test {
 
 TEST_F(SamplesTest, HrRowCounts) {
     open("hr.db", "EMPLOYEES");
+    if (IsSkipped() || HasFatalFailure()) return;
     // The counts of the sample script (its REGIONS has five rows).
     const std::map<std::string, long> expected = {
         {"EMPLOYEES", 107}, {"DEPARTMENTS", 27}, {"LOCATIONS", 23},  {"COUNTRIES", 25},
@@ -78,6 +79,7 @@ TEST_F(SamplesTest, HrRowCounts) {
 
 TEST_F(SamplesTest, ScottEmpDescribesAndFetchesAsOracle) {
     open("scott.db", "EMP");
+    if (IsSkipped() || HasFatalFailure()) return;
     EXPECT_EQ(14, count("EMP"));
     EXPECT_EQ(4, count("DEPT"));
     EXPECT_EQ(0, count("BONUS"));
@@ -208,16 +210,19 @@ void read_every_table(session& s) {
 
 TEST_F(SamplesTest, EveryHrTableReadsCompletely) {
     open("hr.db", "EMPLOYEES");
+    if (IsSkipped() || HasFatalFailure()) return;
     read_every_table(s);
 }
 
 TEST_F(SamplesTest, EveryScottTableReadsCompletely) {
     open("scott.db", "EMP");
+    if (IsSkipped() || HasFatalFailure()) return;
     read_every_table(s);
 }
 
 TEST_F(SamplesTest, EveryCoTableReadsCompletely) {
     open("co.db", "CUSTOMERS");
+    if (IsSkipped() || HasFatalFailure()) return;
     read_every_table(s);
 }
 
