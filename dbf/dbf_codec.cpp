@@ -1,5 +1,6 @@
 #include "dbf_codec.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -23,26 +24,35 @@ bool is_number_tag(VARTYPE vt) {
     }
 }
 
-// The value as a number of the given tag when it is a text, else itself.
-ole_variant as_number(const ole_variant& value, VARTYPE vt) {
-    if (value.vt() == VT_BSTR) return ole_variant::from_wstring(value.get_bstr(), vt);
-    return value;
+// The value as a number of the given tag when it is a text (parsed into
+// storage), else the value itself.
+const ole_variant& as_number(const ole_variant& value, VARTYPE vt, ole_variant& storage) {
+    if (value.vt() != VT_BSTR) return value;
+    storage = ole_variant::from_wstring(value.get_bstr(), vt);
+    return storage;
 }
 
 double to_double_safe(const ole_variant& value) {
-    ole_variant v = as_number(value, VT_R8);
+    ole_variant storage;
+    const ole_variant& v = as_number(value, VT_R8, storage);
     if (v.vt() == VT_DATE) return v.get_date_number();
     return is_number_tag(v.vt()) ? v.to_double() : 0.0;
 }
 
 // A date record of the value, or false when it has no calendar date.
 bool date_of(const ole_variant& value, ole_systemtime& out) {
-    ole_variant v = value.vt() == VT_BSTR ? ole_variant::from_wstring(value.get_bstr(), VT_DATE)
-                                          : value;
-    if (v.vt() != VT_DATE) return false;
-    out = v.get_date();
+    if (value.vt() == VT_BSTR) {
+        ole_variant parsed = ole_variant::from_wstring(value.get_bstr(), VT_DATE);
+        if (parsed.vt() != VT_DATE) return false;
+        out = parsed.get_date();
+    } else if (value.vt() == VT_DATE) {
+        out = value.get_date();
+    } else {
+        return false;
+    }
     return out.year != 0 && out.month != 0 && out.day != 0;
 }
+
 
 // The number at the field's decimal count, for a value whose own text is
 // wider than the field; empty when there is no such form.
@@ -68,6 +78,14 @@ std::string rounded_text(const ole_variant& value, unsigned decimals) {
     }
 }
 
+// count decimal digits of value (modulo 10^count), zero-padded.
+void put_digits(char* out, int count, unsigned value) {
+    for (int i = count - 1; i >= 0; --i) {
+        out[i] = char('0' + value % 10);
+        value /= 10;
+    }
+}
+
 ole_variant decode_datetime(uint32_t day, uint32_t milliseconds) {
     tk_log(1, "Processing as DATETIME");
     if (day < dbf_julian_day_1) return {};
@@ -90,6 +108,69 @@ ole_variant decode_datetime(uint32_t day, uint32_t milliseconds) {
 }
 
 }  // namespace
+
+std::string dbf_value_text(const ole_variant& value) {
+    char buffer[64];
+    std::to_chars_result r{};
+    switch (value.vt()) {
+        case VT_EMPTY: case VT_NULL:
+            return {};
+        case VT_BSTR: {
+            const std::u16string& text = value.get_bstr();
+            std::string out(text.size(), '\0');
+            for (size_t i = 0; i < text.size(); ++i) {
+                if (text[i] >= 0x80) return value.to_string();
+                out[i] = char(text[i]);
+            }
+            return out;
+        }
+        case VT_I1: case VT_I2: case VT_I4: case VT_INT:
+            r = std::to_chars(buffer, buffer + sizeof buffer, value.to_long());
+            break;
+        case VT_UI1: case VT_UI2: case VT_UI4: case VT_UINT:
+            r = std::to_chars(buffer, buffer + sizeof buffer, uint32_t(value.to_long()));
+            break;
+        case VT_R4:
+            r = std::to_chars(buffer, buffer + sizeof buffer, value.to_double(),
+                              std::chars_format::scientific, 6);
+            break;
+        case VT_R8:
+            r = std::to_chars(buffer, buffer + sizeof buffer, value.to_double(),
+                              std::chars_format::scientific, 16);
+            break;
+        case VT_DECIMAL: {
+            // Plain notation: sign, integer digits ("0" when none), the
+            // fraction without trailing zeros.
+            const ole_decimal d = value.get_decimal();
+            if (d.hi32 != 0 || d.scale > 19) return value.to_string();
+            char digits[24];
+            const auto dr = std::to_chars(digits, digits + sizeof digits, d.lo64);
+            const size_t n = size_t(dr.ptr - digits), scale = d.scale;
+            std::string out;
+            if (d.is_negative() && d.lo64 != 0) out += '-';
+            if (n > scale)
+                out.append(digits, n - scale);
+            else
+                out += '0';
+            char fraction[24];
+            size_t f = 0;
+            for (size_t i = 0; i < scale; ++i) {
+                const size_t k = n - scale + i;  // may wrap: leading zeros
+                fraction[f++] = (n >= scale - i) ? digits[k] : '0';
+            }
+            while (f > 0 && fraction[f - 1] == '0') --f;
+            if (f > 0) {
+                out += '.';
+                out.append(fraction, f);
+            }
+            return out;
+        }
+        default:
+            return value.to_string();
+    }
+    if (r.ec != std::errc()) return value.to_string();
+    return std::string(buffer, r.ptr);
+}
 
 dbf_field_descriptor dbf_create_field(const t_ftd& ftd) {
     tk_wlog(1, u"dbf_create_field(%s, vt=%d, size=%d)", ftd.name, int(ftd.vartype),
@@ -168,7 +249,7 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
                 c = '?';  // unknown: readers show it as empty, not as false
             } else if (value.vt() == VT_BSTR) {
                 std::string text = value.to_string();
-                c = !text.empty() && std::strchr("TtYy1", text[0]) != nullptr ? 'T' : 'F';
+                c = !text.empty() && std::strchr("TtYy1", text[0]) != nullptr ? 'T' : 'F';  // NOLINT
             } else {
                 c = is_number_tag(value.vt()) && value.to_bool() ? 'T' : 'F';
             }
@@ -178,7 +259,8 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
         }
         case 'I': {
             tk_log(1, "Processing as INTEGER");
-            ole_variant v = as_number(value, VT_I4);
+            ole_variant storage;
+            const ole_variant& v = as_number(value, VT_I4, storage);
             if (width >= 4) dbf_put_int32(out, is_number_tag(v.vt()) ? v.to_long() : 0);
             return dbf_put_result::ok;
         }
@@ -197,7 +279,7 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
         case 'M':
         case 'G': {
             tk_log(1, "Processing as MEMO");
-            std::string text = value.to_string();
+            std::string text = dbf_value_text(value);
             if (text.empty()) {
                 tk_log(1, "Skip empty MEMO");
                 std::memset(out, ' ', width);
@@ -206,18 +288,19 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
             if (memo == nullptr) throw dbf_no_memo_exception();
             const uint32_t block = memo->append_memo(text);
             char digits[16];
-            std::snprintf(digits, sizeof digits, "%10u", block);
-            dbf_put_left_padded(out, width, digits);
+            const auto r = std::to_chars(digits, digits + sizeof digits, block);
+            dbf_put_left_padded(out, width, std::string_view(digits, size_t(r.ptr - digits)));
             return dbf_put_result::ok;
         }
         case 'D': {
             ole_systemtime st;
             if (value.vt() == VT_DATE || value.vt() == VT_BSTR) {
                 if (date_of(value, st)) {
-                    char digits[16];
-                    std::snprintf(digits, sizeof digits, "%04u%02u%02u", unsigned(st.year) % 10000,
-                                  unsigned(st.month) % 100, unsigned(st.day) % 100);
-                    dbf_put_left_padded(out, width, digits);
+                    char digits[8];
+                    put_digits(digits, 4, st.year);
+                    put_digits(digits + 4, 2, st.month);
+                    put_digits(digits + 6, 2, st.day);
+                    dbf_put_left_padded(out, width, std::string_view(digits, 8));
                 } else if (value.vt() == VT_BSTR) {
                     dbf_put_date_text(out, width, value.to_string());
                 } else {
@@ -225,15 +308,16 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
                 }
                 return dbf_put_result::ok;
             }
-            dbf_put_date_text(out, width, value.to_string());
+            dbf_put_date_text(out, width, dbf_value_text(value));
             return dbf_put_result::ok;
         }
         case 'C':
-            dbf_put_character(out, width, value.to_string());
+            dbf_put_character(out, width, dbf_value_text(value));
             return dbf_put_result::ok;
         case 'Y': {
             // Visual FoxPro currency: a 64-bit count of ten-thousandths.
-            ole_variant v = as_number(value, VT_CY);
+            ole_variant storage;
+            const ole_variant& v = as_number(value, VT_CY, storage);
             int64_t count = 0;
             if (v.vt() == VT_CY) {
                 count = v.get_cy().int64;
@@ -249,7 +333,7 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
         }
         case 'N':
         case 'F': {
-            std::string text = value.to_string();
+            std::string text = dbf_value_text(value);
             if (text.size() > width) {
                 std::string rounded = rounded_text(value, dbf_fd_decimals(fd));
                 if (!rounded.empty() && rounded.size() <= width) text = std::move(rounded);
@@ -258,7 +342,7 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
                                                       : dbf_put_result::number_too_wide;
         }
         default:
-            dbf_put_left_padded(out, width, value.to_string());
+            dbf_put_left_padded(out, width, dbf_value_text(value));
             return dbf_put_result::ok;
     }
 }

@@ -42,6 +42,11 @@ enum class dbf_put_result {
 dbf_put_result dbf_put_value(unsigned char* destination, const dbf_field_descriptor7& fd,
                              uint32_t width, const ole_variant& value, old_memo_file* memo);
 
+// The value's text exactly as ole_variant::to_string gives it, computed
+// without the general conversion for plain ASCII texts (the same bytes in
+// every ANSI code page), 32-bit integers and floating-point numbers.
+std::string dbf_value_text(const ole_variant& value);
+
 // Decodes the bytes of a non-memo field into a value, texts from code_page
 // (0: the ANSI code page).  level7 reads 'I' and '+' as the big-endian,
 // sign-flipped integers of Level 7 tables and '@' as their time stamps.

@@ -107,8 +107,17 @@ std::unique_ptr<old_memo_file> old_memo_file::create(const std::string& path) {
     return memo;
 }
 
+old_memo_file::~old_memo_file() {
+    try {
+        flush();
+    } catch (const std::exception& e) {
+        tk_log(3, "ERROR: memos of %s were not written: %s", file_->path(), e.what());
+    }
+}
+
 std::string old_memo_file::read_memo(uint32_t block) {
     tk_log(1, "old_memo_file::read_memo(%d)", int(block));
+    flush();
     const uint64_t position = uint64_t(block) * block_size;
     tk_log(1, "Reading MEMO at position=%lld", (long long)position);
     if (position >= file_->size()) {
@@ -127,6 +136,7 @@ std::string old_memo_file::read_memo(uint32_t block) {
 void old_memo_file::write_memo(uint32_t block, std::string_view text) {
     tk_log(1, "old_memo_file::write_memo(%d,%s)", int(block), std::string(text));
     if (text.empty()) return;
+    flush();
     const uint64_t position = uint64_t(block) * block_size;
     const uint64_t blocks = (uint64_t(text.size()) + 2 + block_size - 1) / block_size;
     tk_log(1, "pos=%lld, memo_length=%d, n_blocks=%d", (long long)position, int(text.size()),
@@ -144,9 +154,37 @@ void old_memo_file::write_memo(uint32_t block, std::string_view text) {
 }
 
 uint32_t old_memo_file::append_memo(std::string_view text) {
+    TK_ASSERT(!text.empty());
     const uint32_t block = next_block_;
-    write_memo(block, text);
+    const uint64_t position = uint64_t(block) * block_size;
+    const uint64_t blocks = (uint64_t(text.size()) + 2 + block_size - 1) / block_size;
+    tk_log(1, "old_memo_file::write_memo(%d,%s)", int(block), std::string(text));
+    tk_log(1, "pos=%lld, memo_length=%d, n_blocks=%d", (long long)position, int(text.size()),
+           int(blocks));
+    if (uint64_t(block) + blocks > 0xFFFFFFFFu) throw dbf_exception("Memo file is full");
+    if (pending_.empty())
+        pending_at_ = position;
+    else
+        pending_.resize(size_t(position - pending_at_), '\0');  // the rest of the last block
+    pending_.append(text);
+    pending_.append("\x1A\x1A", 2);
+    next_block_ = uint32_t(block + blocks);
+    header_dirty_ = true;
+    if (pending_.size() >= batch_bytes) flush();
     return block;
+}
+
+void old_memo_file::flush() {
+    if (!pending_.empty()) {
+        file_->put_at(pending_at_, pending_.data(), pending_.size());
+        pending_.clear();
+    }
+    if (header_dirty_) {
+        unsigned char word[4];
+        dbf_put_le32(word, next_block_);
+        file_->put_at(0, word, 4);
+        header_dirty_ = false;
+    }
 }
 
 // ---- dBASE IV ----

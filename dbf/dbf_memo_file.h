@@ -58,15 +58,30 @@ public:
     // block + ceil((size + 2) / 512).
     void write_memo(uint32_t block, std::string_view text) override;
 
-    // The next free block number, as last read or written.
+    // Writes what append_memo collected, then the next free block number.
+    ~old_memo_file() override;
+
+    // The next free block number, counting collected memos.
     uint32_t next_block() const { return next_block_; }
     // Appends a memo at the next free block and returns its block number.
+    // The memo is collected in memory with the memos appended after it and
+    // written by flush() (or when enough are collected, before any read, and
+    // on destruction): the bytes on disk are those write_memo would give.
+    // REQUIRES: text not empty.
     uint32_t append_memo(std::string_view text);
+    // Writes the collected memos in one call, then the next free block number
+    // at offset 0, so that the header never points past memos not on disk.
+    void flush();
+
+    static constexpr size_t batch_bytes = 1024 * 1024;
 
 private:
     struct create_tag {};
     old_memo_file(std::unique_ptr<dbf_file> file, create_tag);
     uint32_t next_block_ = 1;
+    std::string pending_;      // memos (and the zero gaps between them) not yet written
+    uint64_t pending_at_ = 0;  // file offset of pending_
+    bool header_dirty_ = false;
 };
 
 // dBASE IV memo file: block size at bytes 20..23; a memo block starts with

@@ -50,7 +50,7 @@ dbf_recordset::dbf_recordset(const std::string& path, std::u16string name, int o
     tk_log(1, "Table has %d records, code page %d", int(layout_.header.record_count),
            get_codepage());
     if (open_mode == mode_read) init_indexes();
-    record_.assign(layout_.header.record_length, ' ');
+    pending_.reserve(batch_bytes + layout_.header.record_length);
     tk_log(2, "dbf_recordset::ctor - at the END");
 }
 
@@ -118,30 +118,45 @@ old_memo_file* dbf_recordset::memo_writer() {
 void dbf_recordset::append_record(const udb_record& record) {
     tk_log(2, "dbf_recordset::append_record");
     TK_ASSERT(header_read_ && open_mode_ != mode_read);
-    unsigned char* out = reinterpret_cast<unsigned char*>(record_.data());
+    // The record is coded in place at the end of the batch; a failure takes
+    // it out again.
+    const size_t start = pending_.size();
+    pending_.resize(start + layout_.header.record_length);
+    unsigned char* out = reinterpret_cast<unsigned char*>(pending_.data() + start);
     out[0] = ' ';
     const size_t n = std::min(record.size(), layout_.fields.size());
     std::string overflowed;
-    for (size_t i = 0; i < layout_.fields.size(); ++i) {
-        unsigned char* at = out + 1 + layout_.offsets[i];
-        const uint32_t width = layout_.widths[i];
-        if (i >= n) {
-            std::memset(at, ' ', width);
-            continue;
+    try {
+        for (size_t i = 0; i < layout_.fields.size(); ++i) {
+            unsigned char* at = out + 1 + layout_.offsets[i];
+            const uint32_t width = layout_.widths[i];
+            if (i >= n) {
+                std::memset(at, ' ', width);
+                continue;
+            }
+            const udb_field& field = record[i];
+            if (tk_log_detail::wants(1))
+                tk_log(1, "Processing field #%d (size=%d): %s", int(i), int(width),
+                       field.to_string());
+            const char type = dbf_fd_type(layout_.fields[i]);
+            old_memo_file* memo = nullptr;
+            if ((type == 'M' || type == 'G') && !field.is_empty()) memo = memo_writer();
+            if (dbf_put_value(at, layout_.fields[i], width, field, memo) ==
+                dbf_put_result::number_too_wide) {
+                if (!overflowed.empty()) overflowed += ", ";
+                overflowed += tk_ucs2_to_ansi(names_[i]);
+            }
         }
-        const udb_field& field = record[i];
-        if (tk_log_detail::wants(1))
-            tk_log(1, "Processing field #%d (size=%d): %s", int(i), int(width), field.to_string());
-        const char type = dbf_fd_type(layout_.fields[i]);
-        old_memo_file* memo = nullptr;
-        if ((type == 'M' || type == 'G') && !field.is_empty()) memo = memo_writer();
-        if (dbf_put_value(at, layout_.fields[i], width, field, memo) ==
-            dbf_put_result::number_too_wide) {
-            if (!overflowed.empty()) overflowed += ", ";
-            overflowed += tk_ucs2_to_ansi(names_[i]);
-        }
+    } catch (...) {
+        pending_.resize(start);
+        throw;
     }
-    pending_.append(record_);
+    // The padding of a record longer than its fields (foreign tables).
+    const size_t used = layout_.fields.empty()
+                            ? 1
+                            : 1 + size_t(layout_.offsets.back()) + layout_.widths.back();
+    if (used < layout_.header.record_length)
+        std::memset(out + used, ' ', layout_.header.record_length - used);
     ++pending_count_;
     const uint32_t number = record_count();
     if (pending_.size() >= batch_bytes) flush();
@@ -153,6 +168,10 @@ void dbf_recordset::append_record(const udb_record& record) {
 }
 
 void dbf_recordset::flush() {
+    // The memos of the collected records go first: a record on disk never
+    // refers to a memo that is not.
+    if (memo_type_ == dbf_memo_old && memo_ != nullptr)
+        static_cast<old_memo_file*>(memo_.get())->flush();
     if (pending_count_ == 0) return;
     const uint64_t at = uint64_t(layout_.header.header_length) +
                         uint64_t(layout_.header.record_count) * layout_.header.record_length;

@@ -6,8 +6,8 @@
 // after each batch is on disk, so it never counts a record that is not
 // completely written.  The batch is written when it is full, before any read
 // of the table, by flush() and on destruction (where a failure can only be
-// logged: call flush() to see it).  Memo texts go to the memo file as each
-// record is appended.
+// logged: call flush() to see it).  Memo texts are collected the same way
+// and written before the records that refer to them.
 //
 // Owns its files, its schema and the current record.  Not thread-safe.
 #pragma once
@@ -89,5 +89,4 @@ private:
 
     std::string pending_;  // whole records not yet written
     uint32_t pending_count_ = 0;
-    std::string record_;  // the record being assembled
 };

@@ -12,6 +12,7 @@
 #include "dbf_recordset.h"
 #include "dbf_test_util.h"
 #include "ole_date.h"
+#include "tk_codepage.h"
 #include "udb_record.h"
 
 using dbf_test::read_all;
@@ -263,4 +264,45 @@ TEST(DbfAppend, ReopenedTableAppendsAfterItsRecords) {
     for (table->move_first(); !table->is_eof(); table->next())
         values.push_back(table->get_item()->at(0).to_long());
     EXPECT_EQ(values, (std::vector<int>{1, 2}));
+}
+
+TEST(DbfValueText, SameAsTheGeneralConversion) {
+    tk_set_ansi_code_page(1251);
+    const ole_variant values[] = {
+        ole_variant(),
+        ole_variant(u"plain ascii"),
+        ole_variant(u"Привет"),
+        ole_variant(u""),
+        ole_variant(char(-128)),
+        ole_variant(short(-32768)),
+        ole_variant(2147483647),
+        ole_variant(-2147483647 - 1),
+        ole_variant((unsigned char)255),
+        ole_variant((unsigned short)65535),
+        ole_variant(4294967295u),
+        ole_variant(1.5f),
+        ole_variant(-3.4028235e38f),
+        ole_variant(1e-45f),
+        ole_variant(0.0f),
+        ole_variant(2.5),
+        ole_variant(-1.0 / 3.0),
+        ole_variant(1e300),
+        ole_variant(5e-324),
+        ole_variant(int64_t(-9223372036854775807LL)),
+        ole_variant(dec("-123.4500")),
+        ole_variant(dec("0.001")),
+        ole_variant(dec("-0.5")),
+        ole_variant(dec("100")),
+        ole_variant(dec("1200.00")),
+        ole_variant(dec("0")),
+        ole_variant(dec("-0.00")),
+        ole_variant(dec("18446744073709551615")),
+        ole_variant(dec("0.0000000000000000001")),
+        ole_variant(dec("79228162514264337593543950335")),
+        ole_variant(dec("-7.9228162514264337593543950335")),
+        ole_variant(true),
+        ole_variant(date_time(2004, 1, 15, 10, 30)),
+    };
+    for (const auto& v : values) EXPECT_EQ(dbf_value_text(v), v.to_string()) << v.vt();
+    tk_set_ansi_code_page(1252);
 }
