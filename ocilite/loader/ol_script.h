@@ -10,9 +10,9 @@
 namespace ocilite::load {
 
 struct script_unit {
-  enum kind_t { sql, plsql, sqlplus, error } kind = sql;
-  std::string text;  // without the terminator; for `error` the ORA-style message
-  int line = 0;      // script line where the unit starts
+    enum kind_t { sql, plsql, sqlplus, error } kind = sql;
+    std::string text;  // without the terminator; for `error` the ORA-style message
+    int line = 0;      // script line where the unit starts
 };
 
 // Never throws: lexical problems (an unterminated string or comment) end the

@@ -13,23 +13,23 @@ namespace ocilite::load {
 // An exact decimal: value = (neg ? -1 : 1) * digits * 10^exp.  `digits` has no
 // leading or trailing zeros; an empty `digits` is zero (never negative).
 struct decimal {
-  bool neg = false;
-  std::string digits;
-  int exp = 0;
+    bool neg = false;
+    std::string digits;
+    int exp = 0;
 
-  // Parses "12", "-1.50", ".5", "1e3", " +7 " (blanks around allowed).
-  static std::optional<decimal> parse(std::string_view text);
-  static decimal from_int(int64_t v);
-  bool is_zero() const { return digits.empty(); }
-  bool is_integer() const { return exp >= 0 || digits.empty(); }
-  // Digits left of the decimal point (0 for |value| < 1).
-  int integer_digits() const;
-  // The value when it is integral and fits 64 bits.
-  std::optional<int64_t> to_int64() const;
-  double to_double() const;
-  // Oracle's canonical text: "-.25", "1234.5", "100" (never an exponent).
-  std::string text() const;
-  void normalize();
+    // Parses "12", "-1.50", ".5", "1e3", " +7 " (blanks around allowed).
+    static std::optional<decimal> parse(std::string_view text);
+    static decimal from_int(int64_t v);
+    bool is_zero() const { return digits.empty(); }
+    bool is_integer() const { return exp >= 0 || digits.empty(); }
+    // Digits left of the decimal point (0 for |value| < 1).
+    int integer_digits() const;
+    // The value when it is integral and fits 64 bits.
+    std::optional<int64_t> to_int64() const;
+    double to_double() const;
+    // Oracle's canonical text: "-.25", "1234.5", "100" (never an exponent).
+    std::string text() const;
+    void normalize();
 };
 
 // Rounds half away from zero to `scale` digits after the point (negative:
@@ -45,8 +45,8 @@ int compare(const decimal& a, const decimal& b);
 // A calendar date and time of day (proleptic Gregorian, years 1..9999 as
 // Oracle allows for DATE; BC years are not supported).
 struct date_time {
-  int year = 1, month = 1, day = 1, hour = 0, minute = 0, second = 0;
-  int64_t nanos = 0;  // fraction of the second, 0..999999999
+    int year = 1, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    int64_t nanos = 0;  // fraction of the second, 0..999999999
 };
 
 int64_t days_from_civil(int y, int m, int d);
