@@ -312,6 +312,22 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
             return dbf_put_result::ok;
         }
         case 'C':
+            if (value.vt() == VT_BSTR) {
+                // ASCII characters are single bytes in every code page, so a
+                // text whose first width characters are ASCII needs no
+                // conversion: those characters are the field's bytes.
+                const std::u16string& text = value.get_bstr();
+                const size_t n = std::min<size_t>(width, text.size());
+                size_t i = 0;
+                while (i < n && text[i] < 0x80) {
+                    out[i] = uint8_t(text[i]);
+                    ++i;
+                }
+                if (i == n) {
+                    std::memset(out + n, ' ', width - n);
+                    return dbf_put_result::ok;
+                }
+            }
             dbf_put_character(out, width, dbf_value_text(value));
             return dbf_put_result::ok;
         case 'Y': {
