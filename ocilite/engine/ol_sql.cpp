@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <vector>
 
 namespace ocilite {
 
@@ -112,10 +113,132 @@ bool dot_follows(std::string_view in, std::size_t j, std::size_t& after) {
     return true;
 }
 
+namespace {
+
+struct token {
+    std::size_t begin, end;  // in the rewritten text
+    char kind;  // 'w' word, 'q' quoted name, 's' string, 'n' number, '|' "||", else punctuation
+};
+
+bool is_clause_word(std::string_view w) {
+    static constexpr const char* kWords[] = {
+        "SELECT", "FROM",  "WHERE",  "AND",    "OR",   "NOT",     "ON",     "IN",   "BY",
+        "WHEN",   "THEN",  "ELSE",   "HAVING", "AS",   "IS",      "LIKE",   "CASE", "DISTINCT",
+        "ALL",    "UNION", "EXISTS", "END",    "NULL", "BETWEEN", "ESCAPE", "WITH", "JOIN"};
+    for (const char* k : kWords)
+        if (w == k) return true;
+    return false;
+}
+
+// Index of the bracket matching toks[k] ("(" forwards, ")" backwards), or npos.
+std::size_t match_bracket(const std::string& out, const std::vector<token>& toks, std::size_t k) {
+    const bool forward = out[toks[k].begin] == '(';
+    int depth = 0;
+    for (std::size_t j = k; j < toks.size(); forward ? ++j : --j) {
+        const char c = toks[j].kind;
+        if (c == '(') depth += forward ? 1 : -1;
+        if (c == ')') depth += forward ? -1 : 1;
+        if (depth == 0) return j;
+        if (!forward && j == 0) break;
+    }
+    return std::string::npos;
+}
+
+bool is_name(const token& t) {
+    return t.kind == 'w' || t.kind == 'q';
+}
+
+// The operand of "||" that ends at toks[k] (walking left) or starts there (walking right):
+// a name (qualified), literal, function call or bracketed expression.  Returns false when
+// the text holds no such operand; the statement is then left to fail on its own.
+bool operand_left(const std::string& out, const std::vector<token>& toks, std::size_t k,
+                  std::size_t& first) {
+    if (toks[k].kind == ')') {
+        const std::size_t open = match_bracket(out, toks, k);
+        if (open == std::string::npos) return false;
+        first = open;
+        if (open > 0 && toks[open - 1].kind == 'w' &&
+            !is_clause_word(std::string_view(out).substr(
+                toks[open - 1].begin, toks[open - 1].end - toks[open - 1].begin)))
+            first = open - 1;
+        return true;
+    }
+    if (toks[k].kind == 's' || toks[k].kind == 'n') {
+        first = k;
+        return true;
+    }
+    if (!is_name(toks[k])) return false;
+    first = k;
+    while (first >= 2 && toks[first - 1].kind == '.' && is_name(toks[first - 2])) first -= 2;
+    return true;
+}
+
+bool operand_right(const std::string& out, const std::vector<token>& toks, std::size_t k,
+                   std::size_t& last) {
+    if (k >= toks.size()) return false;
+    if (toks[k].kind == '-' || toks[k].kind == '+') return operand_right(out, toks, k + 1, last);
+    if (toks[k].kind == '(') {
+        last = match_bracket(out, toks, k);
+        return last != std::string::npos;
+    }
+    if (toks[k].kind == 's' || toks[k].kind == 'n') {
+        last = k;
+        return true;
+    }
+    if (!is_name(toks[k])) return false;
+    last = k;
+    if (toks[k].kind == 'w' && k + 1 < toks.size() && toks[k + 1].kind == '(' &&
+        !is_clause_word(std::string_view(out).substr(toks[k].begin, toks[k].end - toks[k].begin))) {
+        last = match_bracket(out, toks, k + 1);
+        return last != std::string::npos;
+    }
+    while (last + 2 < toks.size() && toks[last + 1].kind == '.' && is_name(toks[last + 2]))
+        last += 2;
+    return true;
+}
+
+// Oracle's "||" treats NULL as an empty string; SQLite's yields NULL.  Each operand becomes
+// coalesce(operand, ''), and an empty result reads as NULL, as every empty text does here.
+void oracle_concat(std::string& out, const std::vector<token>& toks) {
+    std::vector<int> opens(toks.size() + 1, 0);
+    std::vector<int> closes(toks.size() + 1, 0);
+    bool any = false;
+    for (std::size_t k = 0; k < toks.size(); ++k) {
+        if (toks[k].kind != '|' || k == 0) continue;
+        std::size_t first = 0, last = 0;
+        if (!operand_left(out, toks, k - 1, first) || !operand_right(out, toks, k + 1, last))
+            continue;
+        ++opens[first];
+        ++closes[k - 1];
+        ++opens[k + 1];
+        ++closes[last];
+        any = true;
+    }
+    if (!any) return;
+    std::string result;
+    std::size_t pos = 0;
+    for (std::size_t k = 0; k < toks.size(); ++k) {
+        result.append(out, pos, toks[k].begin - pos);
+        for (int m = 0; m < opens[k]; ++m) result += "coalesce(";
+        result.append(out, toks[k].begin, toks[k].end - toks[k].begin);
+        for (int m = 0; m < closes[k]; ++m) result += ", '')";
+        pos = toks[k].end;
+    }
+    result.append(out, pos, std::string::npos);
+    out = std::move(result);
+}
+
+}  // namespace
+
 bool rewrite_sql(std::string_view in, std::string& out, ora_error& err,
                  const std::set<std::string>& schemas) {
     out.clear();
     out.reserve(in.size() + 16);
+    std::vector<token> toks;
+    auto emit = [&](char kind, std::string_view text) {
+        toks.push_back(token{out.size(), out.size() + text.size(), kind});
+        out.append(text);
+    };
     std::string first_word;
     bool first_token = true;
     bool opens_with_paren = false;
@@ -162,9 +285,9 @@ bool rewrite_sql(std::string_view in, std::string& out, ora_error& err,
                 ++j;
             }
             if (j == i + 1)
-                out += "NULL";  // Oracle has no empty string: '' is NULL
+                emit('w', "NULL");  // Oracle has no empty string: '' is NULL
             else
-                out.append(in.substr(i, j + 1 - i));
+                emit('s', in.substr(i, j + 1 - i));
             i = j + 1;
             continue;
         }
@@ -184,7 +307,7 @@ bool rewrite_sql(std::string_view in, std::string& out, ora_error& err,
                 i = after;
                 continue;
             }
-            out.append(in.substr(i, end + 1 - i));
+            emit('q', in.substr(i, end + 1 - i));
             i = end + 1;
             continue;
         }
@@ -203,9 +326,9 @@ bool rewrite_sql(std::string_view in, std::string& out, ora_error& err,
                 continue;
             }
             if (word.find_first_of("$#") != std::string::npos)
-                out += '"' + word + '"';
+                emit('q', '"' + word + '"');
             else
-                out += word;
+                emit('w', word);
             i = j;
             continue;
         }
@@ -221,8 +344,13 @@ bool rewrite_sql(std::string_view in, std::string& out, ora_error& err,
                     while (j < n && std::isdigit(static_cast<unsigned char>(in[j]))) ++j;
                 }
             }
-            out.append(in.substr(i, j - i));
+            emit('n', in.substr(i, j - i));
             i = j;
+            continue;
+        }
+        if (c == '|' && i + 1 < n && in[i + 1] == '|') {
+            emit('|', "||");
+            i += 2;
             continue;
         }
         switch (c) {
@@ -241,19 +369,19 @@ bool rewrite_sql(std::string_view in, std::string& out, ora_error& err,
             case '>':
             case '|':
             case ':':
-                out.push_back(c);
+                emit(c, std::string_view(&in[i], 1));
                 ++i;
                 continue;
             case '!':
                 if (i + 1 < n && in[i + 1] == '=') {
-                    out += "!=";
+                    emit('=', "!=");
                     i += 2;
                     continue;
                 }
                 break;
             case '^':
                 if (i + 1 < n && in[i + 1] == '=') {
-                    out += "!=";
+                    emit('=', "!=");
                     i += 2;
                     continue;
                 }
@@ -268,7 +396,10 @@ bool rewrite_sql(std::string_view in, std::string& out, ora_error& err,
         err = make_error(first_token ? 24373 : 900);
         return false;
     }
-    if (first_word == "SELECT" || first_word == "WITH" || opens_with_paren) return true;
+    if (first_word == "SELECT" || first_word == "WITH" || opens_with_paren) {
+        oracle_concat(out, toks);
+        return true;
+    }
     static constexpr const char* kWriting[] = {"INSERT", "UPDATE", "DELETE", "MERGE",
                                                "CREATE", "DROP",   "ALTER",  "TRUNCATE",
                                                "GRANT",  "REVOKE", "RENAME", "COMMENT"};

@@ -9,9 +9,10 @@
 //     the dictionary lives in the connection's TEMP schema;
 //   - '' is NULL, as in Oracle;
 //   - statements other than queries are refused (the engine serves read-only databases).
+//   - the operands of "||" become coalesce(x, ''), since Oracle concatenates NULL as an
+//     empty string (an empty result then reads as NULL, as every empty text does here).
 // Oracle-only functions (CONCAT with Oracle's NULL rule, NVL) are registered as SQLite
-// functions by the connection.  Not mended: "||" yields NULL when an operand is NULL (Oracle
-// treats NULL as an empty string there), and quoted identifiers match regardless of case.
+// functions by the connection.  Not mended: quoted identifiers match regardless of case.
 #pragma once
 
 #include <set>

@@ -71,8 +71,11 @@ TEST_F(DictionaryTest, ViewsAndColumnsOfATable) {
         "SELECT COLUMN_NAME, DATA_TYPE FROM ALL_TAB_COLUMNS WHERE "
         "concat(owner,concat('.',table_name)) = 'SCOTT.EMP'");
     ASSERT_EQ(3u, all_cols.size());
-    // CONCAT treats NULL as an empty string, as Oracle does; NVL is there too.
+    // CONCAT and || treat NULL as an empty string, as Oracle does; NVL is there too.
     EXPECT_EQ("X", *s.rows("select concat(NULL, 'X') from dual")[0][0]);
+    EXPECT_EQ("SMITH-x", *s.rows("select ename || null || '-' || lower('X') from emp "
+                                 "where empno = 7369")[0][0]);
+    EXPECT_FALSE(s.rows("select null || '' from dual")[0][0].has_value());
     EXPECT_EQ("none", *s.rows("select nvl(iot_type, 'none') from user_tables where "
                               "table_name = 'EMP'")[0][0]);
     EXPECT_EQ("DEPTNO", *all_cols[2][0]);

@@ -92,6 +92,13 @@ TEST(RewriteSql, OracleTextsBecomeSqlite) {
         {"select a from t where b ^= 1", "SELECT A FROM T WHERE B != 1"},
         {"SELECT * FROM \"SCOTT\".\"EMP\"", "SELECT * FROM \"EMP\""},
         {"select e.ename from scott . emp e", "SELECT E.ENAME FROM EMP E"},
+        // Oracle's || treats NULL as an empty string.
+        {"select a || b from t", "SELECT coalesce(A, '') || coalesce(B, '') FROM T"},
+        {"select e.a||upper(b)||(c) from t e",
+         "SELECT coalesce(E.A, '')||coalesce(coalesce(UPPER(B), ''), '')||coalesce((C), '') "
+         "FROM T E"},
+        {"select x from t where (a) || 'z' = b",
+         "SELECT X FROM T WHERE coalesce((A), '') || coalesce('z', '') = B"},
     };
     for (const auto& r : rows) {
         std::string out;
