@@ -210,6 +210,15 @@ const char* dbf_codepage_name(uint8_t mark) {
     return e ? e->name : "";
 }
 
+int dbf_codepage_for_language_driver(std::string_view name) {
+    if (name.size() < 3 || name.substr(0, 2) != "DB") return 0;
+    if (name.substr(2, 3) == "WIN") return 1252;
+    int code_page = 0;
+    for (size_t i = 2; i < name.size() && i < 7 && name[i] >= '0' && name[i] <= '9'; ++i)
+        code_page = code_page * 10 + (name[i] - '0');
+    return code_page;
+}
+
 dbf_table_layout dbf_read_layout(dbf_file& file) {
     dbf_table_layout layout;
     const uint64_t file_size = file.size();
@@ -236,6 +245,8 @@ dbf_table_layout dbf_read_layout(dbf_file& file) {
     size_t start, step;
     if (level7) {
         tk_log(1, "Processing dBASE Level 7 format");
+        const char* name = reinterpret_cast<const char*>(bytes) + dbf_header_size;
+        layout.language_driver.assign(name, strnlen(name, dbf_header7_size - dbf_header_size));
         start = dbf_header7_size;
         step = dbf_fd7_size;
     } else {

@@ -96,10 +96,16 @@ const char* dbf_codepage_name(uint8_t mark);
 // offset and width of each field inside a record.
 struct dbf_table_layout {
     dbf_header header;
+    // Level 7 only: the language driver name at offset 32 ("DB866RU0").
+    std::string language_driver;
     std::vector<dbf_field_descriptor7> fields;
     std::vector<uint32_t> offsets;  // from the start of the record (after the flag)
     std::vector<uint32_t> widths;   // bytes in the record
 };
+// The code page a Level 7 language driver name gives ("DB866RU0" -> 866,
+// "DBWINUS0" -> 1252); 0 when the name gives none.
+int dbf_codepage_for_language_driver(std::string_view name);
+
 // Checks the header of an open table file and reads its descriptors.  Raises
 // dbf_exception "File does not comply with DBF format" for a file too small,
 // an impossible header or a file shorter than its records.  Never reads

@@ -7,6 +7,7 @@
 #include "dbf_file.h"
 #include "dbf_memo_file.h"
 #include "dbf_record.h"
+#include "tk_codepage.h"
 #include "tk_logger.h"
 #include "tk_string.h"
 
@@ -104,6 +105,12 @@ int dbf_recordset::get_codepage() const {
         mark = user_codepage_mark_;
     } else {
         tk_log(1, "DBF file has codepage: %d", int(mark));
+        // Level 7 tables name their code page in the language driver and
+        // often leave the mark 0.
+        if (mark == 0) {
+            const int code_page = dbf_codepage_for_language_driver(layout_.language_driver);
+            if (code_page != 0 && tk_is_code_page_supported(code_page)) return code_page;
+        }
     }
     return dbf_codepage_for_mark(mark);
 }

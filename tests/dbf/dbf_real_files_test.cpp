@@ -272,3 +272,26 @@ TEST(DbfRealFiles, RejectedAndUnusualLayouts) {
     } catch (const tk_exception&) {
     }
 }
+
+TEST(DbfRealFiles, Level7LanguageDriverGivesTheCodePage) {
+    EXPECT_EQ(dbf_codepage_for_language_driver("DB866RU0"), 866);
+    EXPECT_EQ(dbf_codepage_for_language_driver("DB437US0"), 437);
+    EXPECT_EQ(dbf_codepage_for_language_driver("DBWINUS0"), 1252);
+    EXPECT_EQ(dbf_codepage_for_language_driver(""), 0);
+    EXPECT_EQ(dbf_codepage_for_language_driver("XX866"), 0);
+
+    // dbase_8c names DB437US0 and leaves the mark 0: byte 0x82 is 'é'.
+    temp_folder dir;
+    std::string bytes = dbf_test::read_all(dbf_test::data_path("dbase_8c.dbf"));
+    const size_t hlen = 869, name_at = 1 + 4;  // after the flag and the 4-byte ID
+    ASSERT_EQ(bytes.substr(hlen + name_at, 5), "Clown");
+    bytes[hlen + name_at] = '\x82';
+    dbf_test::write_all(dir.file("t.dbf"), bytes);
+    tk_set_ansi_code_page(1252);
+    dbf_recordset table(dir.file("t.dbf"), u"t", dbf_recordset::mode_read, 0);
+    EXPECT_EQ(table.get_codepage(), 437);
+    EXPECT_EQ(tk_ucs2_to_utf8(table.get_item()->at(1).get_bstr()), "élown Triggerfish");
+    // A caller's mark still decides.
+    dbf_recordset marked(dir.file("t.dbf"), u"t", dbf_recordset::mode_read, 0x03);
+    EXPECT_EQ(marked.get_codepage(), 1252);
+}
