@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "fixture_db.h"
@@ -310,17 +311,34 @@ TEST_F(SessionTest, UnknownAttributesAreIllegal) {
     s.free_stmt(st);
 }
 
-TEST_F(SessionTest, LibraryLoadsAndUnloadsRepeatedly) {
+// True when the library is mapped into this process.
+bool library_mapped() {
+    std::ifstream maps("/proc/self/maps");
+    const std::string name = std::filesystem::path(OCILITE_LIB).filename().string();
+    for (std::string line; std::getline(maps, line);)
+        if (line.find(name) != std::string::npos) return true;
+    return false;
+}
+
+// Not a SessionTest: no other load of the library may be alive, so that every dlclose
+// really unloads it.
+TEST(LibraryLifetime, LoadsAndUnloadsRepeatedly) {
     fixture_db db;
+    ASSERT_FALSE(library_mapped());
     for (int i = 0; i < 20; ++i) {
-        oci_api fresh;
-        ASSERT_NE(nullptr, fresh.lib);
-        session s(fresh);
-        ASSERT_EQ(OCI_SUCCESS, s.connect(db.path())) << i;
-        EXPECT_EQ(3u, s.rows("select * from emp").size());
-        // A statement left open: unloading must clean it up.
-        OCIStmt* st = s.new_stmt();
-        EXPECT_EQ(OCI_SUCCESS, s.execute(st, "select * from dept"));
+        {
+            oci_api fresh;
+            ASSERT_NE(nullptr, fresh.lib);
+            session s(fresh);
+            ASSERT_EQ(OCI_SUCCESS, s.connect(db.path())) << i;
+            EXPECT_EQ(3u, s.rows("select * from emp").size());
+            // A statement left open and a LOB locator: unloading must clean them up.
+            OCIStmt* st = s.new_stmt();
+            EXPECT_EQ(OCI_SUCCESS, s.execute(st, "select * from dept"));
+            void* lob = nullptr;
+            EXPECT_EQ(OCI_SUCCESS, fresh.DescriptorAlloc(s.env, &lob, OCI_DTYPE_LOB, 0, nullptr));
+        }
+        EXPECT_FALSE(library_mapped()) << "still mapped after dlclose, round " << i;
     }
 }
 
