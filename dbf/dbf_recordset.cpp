@@ -51,7 +51,7 @@ dbf_recordset::dbf_recordset(const std::string& path, std::u16string name, int o
     tk_log(1, "Table has %d records, code page %d", int(layout_.header.record_count),
            get_codepage());
     if (open_mode == mode_read) init_indexes();
-    pending_.reserve(batch_bytes + layout_.header.record_length);
+    if (open_mode == mode_append) pending_.reserve(batch_bytes + layout_.header.record_length);
     tk_log(2, "dbf_recordset::ctor - at the END");
 }
 
