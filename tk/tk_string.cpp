@@ -204,16 +204,16 @@ namespace {
 
 // Formats one numeric conversion with the C library and widens the ASCII result.
 template <class T>
-void append_number(std::u16string& out, const std::string& spec, T value) {
+void append_number(std::u16string& out, const std::string& c_format, T value) {
     char small[128];
-    int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+    int n = std::snprintf(small, sizeof small, c_format.c_str(), value);
     if (n < 0) return;
     if (static_cast<size_t>(n) < sizeof small) {
         out.append(small, small + n);
         return;
     }
     std::vector<char> big(static_cast<size_t>(n) + 1);
-    std::snprintf(big.data(), big.size(), spec.c_str(), value);
+    std::snprintf(big.data(), big.size(), c_format.c_str(), value);
     out.append(big.data(), big.data() + n);
 }
 
@@ -239,13 +239,13 @@ std::u16string tk_wformat_v(size_t max_chars, const char16_t* format, va_list ar
             continue;
         }
         // %[flags][width][.precision][length]conversion
-        std::string spec = "%";
+        std::string c_format = "%";
         const char16_t* const start = p;
         const char16_t* q = p + 1;
         bool left_align = false;
         while (*q == u'-' || *q == u'+' || *q == u' ' || *q == u'#' || *q == u'0') {
             if (*q == u'-') left_align = true;
-            spec += static_cast<char>(*q++);
+            c_format += static_cast<char>(*q++);
         }
         int width = -1;
         if (*q == u'*') {
@@ -254,18 +254,18 @@ std::u16string tk_wformat_v(size_t max_chars, const char16_t* format, va_list ar
                 left_align = true;
                 width = -width;
             }
-            spec += std::to_string(width);
+            c_format += std::to_string(width);
             ++q;
         } else {
             while (*q >= u'0' && *q <= u'9') {
                 width = (width < 0 ? 0 : width * 10) + (*q - u'0');
                 if (width > 100000) width = 100000;
-                spec += static_cast<char>(*q++);
+                c_format += static_cast<char>(*q++);
             }
         }
         int precision = -1;
         if (*q == u'.') {
-            spec += '.';
+            c_format += '.';
             ++q;
             precision = 0;
             if (*q == u'*') {
@@ -273,16 +273,16 @@ std::u16string tk_wformat_v(size_t max_chars, const char16_t* format, va_list ar
                 precision = va_arg(ap, int);
                 if (precision < 0) {
                     precision = -1;
-                    spec.pop_back();
+                    c_format.pop_back();
                 } else {
-                    spec += std::to_string(precision);
+                    c_format += std::to_string(precision);
                 }
                 ++q;
             } else {
                 while (*q >= u'0' && *q <= u'9') {
                     precision = precision * 10 + (*q - u'0');
                     if (precision > 100000) precision = 100000;
-                    spec += static_cast<char>(*q++);
+                    c_format += static_cast<char>(*q++);
                 }
             }
         }
@@ -333,27 +333,27 @@ std::u16string tk_wformat_v(size_t max_chars, const char16_t* format, va_list ar
                 const bool is_signed = conv == 'd' || conv == 'i';
                 switch (length) {
                     case ll: case j:
-                        if (is_signed) append_number(out, spec + "ll" + conv, va_arg(ap, long long));
-                        else append_number(out, spec + "ll" + conv, va_arg(ap, unsigned long long));
+                        if (is_signed) append_number(out, c_format + "ll" + conv, va_arg(ap, long long));
+                        else append_number(out, c_format + "ll" + conv, va_arg(ap, unsigned long long));
                         break;
                     case l: case z: case t:
-                        if (is_signed) append_number(out, spec + "l" + conv, va_arg(ap, long));
-                        else append_number(out, spec + "l" + conv, va_arg(ap, unsigned long));
+                        if (is_signed) append_number(out, c_format + "l" + conv, va_arg(ap, long));
+                        else append_number(out, c_format + "l" + conv, va_arg(ap, unsigned long));
                         break;
                     default:
-                        if (is_signed) append_number(out, spec + conv, va_arg(ap, int));
-                        else append_number(out, spec + conv, va_arg(ap, unsigned int));
+                        if (is_signed) append_number(out, c_format + conv, va_arg(ap, int));
+                        else append_number(out, c_format + conv, va_arg(ap, unsigned int));
                         break;
                 }
                 break;
             }
             case u'f': case u'F': case u'e': case u'E': case u'g': case u'G': case u'a': case u'A': {
                 const char conv = static_cast<char>(conversion);
-                if (length == L) append_number(out, spec + "L" + conv, va_arg(ap, long double));
-                else append_number(out, spec + conv, va_arg(ap, double));
+                if (length == L) append_number(out, c_format + "L" + conv, va_arg(ap, long double));
+                else append_number(out, c_format + conv, va_arg(ap, double));
                 break;
             }
-            case u'p': append_number(out, spec + "p", va_arg(ap, void*)); break;
+            case u'p': append_number(out, c_format + "p", va_arg(ap, void*)); break;
             default:
                 // An unknown conversion is copied as it stands; no argument is taken.
                 out.append(start, q + 1);

@@ -17,6 +17,7 @@ struct type_case {
     const char* char_length;
     const char* char_used;
 };
+void PrintTo(const type_case& c, std::ostream* os) { *os << c.decl; }
 
 class ColumnTypes : public ::testing::TestWithParam<type_case> {};
 
@@ -211,6 +212,7 @@ struct stored_case {
     const char* literal;
     const char* stored;  // temp_db::typed of the stored value
 };
+void PrintTo(const stored_case& c, std::ostream* os) { *os << c.type << " " << c.literal; }
 
 class StoredValues : public ::testing::TestWithParam<stored_case> {};
 
@@ -265,6 +267,7 @@ struct reject_case {
     const char* literal;
     const char* ora;
 };
+void PrintTo(const reject_case& c, std::ostream* os) { *os << c.type << " " << c.literal; }
 
 class RejectedValues : public ::testing::TestWithParam<reject_case> {};
 

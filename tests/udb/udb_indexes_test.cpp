@@ -19,6 +19,9 @@ struct merge_case {
     bool replaced;  // the entry now holds the added index's flags and columns
     const char* log_line;
 };
+void PrintTo(const merge_case& c, std::ostream* os) {
+    *os << static_cast<int>(c.existing) << "+" << static_cast<int>(c.added);
+}
 
 const merge_case kMergeCases[] = {
     {primary, plain, false, "Primary key with the same name exists, skip it."},
