@@ -1,5 +1,6 @@
 #include "dbf_codec.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -109,49 +110,134 @@ ole_variant decode_datetime(uint32_t day, uint32_t milliseconds) {
 
 }  // namespace
 
-std::string dbf_value_text(const ole_variant& value) {
-    char buffer[64];
+namespace {
+
+constexpr size_t kNoFastText = size_t(-1);
+
+// 5^n for n up to 54, the largest power below 2^128.
+struct five_powers {
+    unsigned __int128 p[55];
+    constexpr five_powers() : p() {
+        p[0] = 1;
+        for (int i = 1; i < 55; ++i) p[i] = p[i - 1] * 5;
+    }
+};
+constexpr five_powers kFive;
+
+// Upper bound of the bit length of 5^n.
+constexpr int five_bits(int n) { return n * 2322 / 1000 + 1; }
+
+// A float as "%.6e" prints it (correctly rounded, ties to even), by exact
+// integer arithmetic: |f| * 10^(6-k) is split into powers of 5 and 2 and
+// divided out in 128 bits.  Returns kNoFastText for values whose scaling
+// would not fit (far outside 1e-20 .. 1e30), which the general conversion
+// then handles.
+size_t float_e6_chars(float f, char* out) {
+    if (!std::isfinite(f)) return kNoFastText;
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    char* p = out;
+    if (bits >> 31) *p++ = '-';
+    const uint32_t biased = (bits >> 23) & 0xFF;
+    uint32_t m = bits & 0x7FFFFF;
+    int e;
+    if (biased == 0) {
+        if (m == 0) {
+            std::memcpy(p, "0.000000e+00", 12);
+            return size_t(p - out) + 12;
+        }
+        e = -149;
+    } else {
+        m |= 0x800000;
+        e = int(biased) - 150;
+    }
+    // |f| = m * 2^e lies in [2^top, 2^(top+1)), so its decimal exponent is
+    // floor(top * log10 2) or one more.
+    const int top = int(std::bit_width(m)) - 1 + e;
+    int k = (top * 78913) >> 18;
+    uint64_t q = 0;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int j = 6 - k;  // |f| * 10^j = m * 5^j * 2^(e + j)
+        const int b = e + j;
+        if (j > 54 || -j > 54) return kNoFastText;
+        const int num_bits = 24 + (j > 0 ? five_bits(j) : 0) + (b > 0 ? b : 0);
+        const int den_bits = (j < 0 ? five_bits(-j) : 0) + (b < 0 ? -b : 0);
+        if (num_bits > 124 || den_bits > 124) return kNoFastText;
+        unsigned __int128 num = m, den = 1;
+        if (j > 0) num *= kFive.p[j];
+        if (j < 0) den = kFive.p[-j];
+        if (b > 0) num <<= b;
+        if (b < 0) den <<= -b;
+        const unsigned __int128 quotient = num / den;
+        const unsigned __int128 rest = num - quotient * den;
+        if (quotient >= 10000000) {
+            ++k;
+            continue;
+        }
+        q = uint64_t(quotient);
+        if (2 * rest > den || (2 * rest == den && (q & 1) != 0)) ++q;
+        if (q == 10000000) {
+            q = 1000000;
+            ++k;
+        }
+        break;
+    }
+    if (q < 1000000 || q >= 10000000) return kNoFastText;
+    char digits[7];
+    put_digits(digits, 7, unsigned(q));
+    p[0] = digits[0];
+    p[1] = '.';
+    std::memcpy(p + 2, digits + 1, 6);
+    p[8] = 'e';
+    p[9] = k < 0 ? '-' : '+';
+    const int a = k < 0 ? -k : k;
+    p[10] = char('0' + a / 10);
+    p[11] = char('0' + a % 10);
+    return size_t(p - out) + 12;
+}
+
+// The text of a number (or of the empty value) written into buffer (64
+// bytes), identical to dbf_value_text; kNoFastText for every other value and
+// for numbers that need the general conversion.
+size_t number_chars(const ole_variant& value, char* buffer) {
+    constexpr size_t room = 64;
     std::to_chars_result r{};
     switch (value.vt()) {
         case VT_EMPTY: case VT_NULL:
-            return {};
-        case VT_BSTR: {
-            const std::u16string& text = value.get_bstr();
-            std::string out(text.size(), '\0');
-            for (size_t i = 0; i < text.size(); ++i) {
-                if (text[i] >= 0x80) return value.to_string();
-                out[i] = char(text[i]);
-            }
-            return out;
-        }
+            return 0;
         case VT_I1: case VT_I2: case VT_I4: case VT_INT:
-            r = std::to_chars(buffer, buffer + sizeof buffer, value.to_long());
+            r = std::to_chars(buffer, buffer + room, value.to_long());
             break;
         case VT_UI1: case VT_UI2: case VT_UI4: case VT_UINT:
-            r = std::to_chars(buffer, buffer + sizeof buffer, uint32_t(value.to_long()));
+            r = std::to_chars(buffer, buffer + room, uint32_t(value.to_long()));
             break;
-        case VT_R4:
-            r = std::to_chars(buffer, buffer + sizeof buffer, value.to_double(),
-                              std::chars_format::scientific, 6);
+        case VT_R4: {
+            const double d = value.to_double();
+            const size_t n = float_e6_chars(float(d), buffer);
+            if (n != kNoFastText) return n;
+            r = std::to_chars(buffer, buffer + room, d, std::chars_format::scientific, 6);
             break;
+        }
         case VT_R8:
-            r = std::to_chars(buffer, buffer + sizeof buffer, value.to_double(),
+            r = std::to_chars(buffer, buffer + room, value.to_double(),
                               std::chars_format::scientific, 16);
             break;
         case VT_DECIMAL: {
             // Plain notation: sign, integer digits ("0" when none), the
             // fraction without trailing zeros.
             const ole_decimal d = value.get_decimal();
-            if (d.hi32 != 0 || d.scale > 19) return value.to_string();
+            if (d.hi32 != 0 || d.scale > 19) return kNoFastText;
             char digits[24];
             const auto dr = std::to_chars(digits, digits + sizeof digits, d.lo64);
             const size_t n = size_t(dr.ptr - digits), scale = d.scale;
-            std::string out;
-            if (d.is_negative() && d.lo64 != 0) out += '-';
-            if (n > scale)
-                out.append(digits, n - scale);
-            else
-                out += '0';
+            char* p = buffer;
+            if (d.is_negative() && d.lo64 != 0) *p++ = '-';
+            if (n > scale) {
+                std::memcpy(p, digits, n - scale);
+                p += n - scale;
+            } else {
+                *p++ = '0';
+            }
             char fraction[24];
             size_t f = 0;
             for (size_t i = 0; i < scale; ++i) {
@@ -160,16 +246,35 @@ std::string dbf_value_text(const ole_variant& value) {
             }
             while (f > 0 && fraction[f - 1] == '0') --f;
             if (f > 0) {
-                out += '.';
-                out.append(fraction, f);
+                *p++ = '.';
+                std::memcpy(p, fraction, f);
+                p += f;
             }
-            return out;
+            return size_t(p - buffer);
         }
         default:
-            return value.to_string();
+            return kNoFastText;
     }
-    if (r.ec != std::errc()) return value.to_string();
-    return std::string(buffer, r.ptr);
+    if (r.ec != std::errc()) return kNoFastText;
+    return size_t(r.ptr - buffer);
+}
+
+}  // namespace
+
+std::string dbf_value_text(const ole_variant& value) {
+    if (value.vt() == VT_BSTR) {
+        const std::u16string& text = value.get_bstr();
+        std::string out(text.size(), '\0');
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] >= 0x80) return value.to_string();
+            out[i] = char(text[i]);
+        }
+        return out;
+    }
+    char buffer[64];
+    const size_t n = number_chars(value, buffer);
+    if (n == kNoFastText) return value.to_string();
+    return std::string(buffer, n);
 }
 
 dbf_field_descriptor dbf_create_field(const t_ftd& ftd) {
@@ -349,6 +454,14 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
         }
         case 'N':
         case 'F': {
+            // The common case, a number whose text fits, goes from a stack
+            // buffer straight into the field.
+            char buffer[64];
+            const size_t n = number_chars(value, buffer);
+            if (n != kNoFastText && n <= width) {
+                dbf_put_left_padded(out, width, std::string_view(buffer, n));
+                return dbf_put_result::ok;
+            }
             std::string text = dbf_value_text(value);
             if (text.size() > width) {
                 std::string rounded = rounded_text(value, dbf_fd_decimals(fd));

@@ -3,7 +3,11 @@
 // the header while records are collected in batches.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <limits>
+#include <vector>
 
 #include "dbf_codec.h"
 #include "dbf_database.h"
@@ -51,8 +55,11 @@ udb_schema make_schema(const std::vector<column>& columns) {
 
 udb_record make_record(const std::vector<ole_variant>& values) {
     udb_record record;
-    for (size_t i = 0; i < values.size(); ++i)
-        record.emplace_back<udb_field>(u"F" + w(std::to_string(i)), 0, values[i]);
+    for (size_t i = 0; i < values.size(); ++i) {
+        std::u16string name = w(std::to_string(i));
+        name.insert(name.begin(), u'F');
+        record.emplace_back<udb_field>(std::move(name), 0, values[i]);
+    }
     return record;
 }
 
@@ -264,6 +271,60 @@ TEST(DbfAppend, ReopenedTableAppendsAfterItsRecords) {
     for (table->move_first(); !table->is_eof(); table->next())
         values.push_back(table->get_item()->at(0).to_long());
     EXPECT_EQ(values, (std::vector<int>{1, 2}));
+}
+
+// Floats are printed by exact integer arithmetic; printf's "%.6e" of the
+// same value is the reference (correct rounding, ties to even).
+TEST(DbfValueText, FloatsAsPrintfPrintsThem) {
+    std::vector<float> floats = {
+        0.0f, -0.0f, 1.0f, -1.0f, 0.25f, 9.9999995f, 9.999999f, 99999.995f, 16777215.0f,
+        16777216.0f, 1234567.5f, 2345678.5f, 1e-45f, -1e-45f, 1.17549435e-38f, 3.4028235e38f,
+        -3.4028235e38f, 1e-20f, 1e30f, 123456789.0f, 0.1f, 0.3f, 1e7f, 1e6f, 9999999.0f,
+        9999999.5f, 999999.95f, 0.00012345675f,
+    };
+    // Every power of ten, its neighbours, and the halfway points near it.
+    for (int e = -45; e <= 38; ++e) {
+        const float p = std::pow(10.0f, float(e));
+        floats.push_back(p);
+        floats.push_back(std::nextafter(p, 0.0f));
+        floats.push_back(std::nextafter(p, std::numeric_limits<float>::infinity()));
+    }
+    uint32_t state = 12345;  // xorshift: a fixed spread over every bit pattern
+    for (int i = 0; i < 200000; ++i) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        float f;
+        std::memcpy(&f, &state, 4);
+        if (std::isfinite(f)) floats.push_back(f);
+    }
+    // Integers with exactly eight digits ending in 5: halfway cases.
+    for (uint32_t n = 10000005; n < 16777216; n += 1000010) floats.push_back(float(n));
+    for (const float f : floats) {
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.6e", double(f));
+        ASSERT_EQ(dbf_value_text(ole_variant(f)), expected) << f;
+    }
+}
+
+// A number coded into a numeric field is its text right-aligned, whichever
+// way the text was made.
+TEST(DbfPutValue, NumbersRightAlignedAsTheirText) {
+    const auto dec = [](const char* s) { return *ole_decimal::from_string(s); };
+    const ole_variant values[] = {
+        ole_variant(),          ole_variant(-2147483647 - 1), ole_variant(short(-5)),
+        ole_variant(0.75f),     ole_variant(-1e-30f),         ole_variant(int64_t(-42)),
+        ole_variant(dec("-0.05")), ole_variant(dec("12345678.90")), ole_variant(4294967295u),
+    };
+    const dbf_field_descriptor7 fd = dbf_normalise(dbf_make_descriptor("X", 'N', 19, 5));
+    for (const auto& v : values) {
+        unsigned char out[19];
+        ASSERT_EQ(dbf_put_value(out, fd, 19, v, nullptr), dbf_put_result::ok) << v.vt();
+        std::string text = dbf_value_text(v);
+        ASSERT_LE(text.size(), 19u) << v.vt();
+        std::string expected = std::string(19 - text.size(), ' ') + text;
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 19), expected) << v.vt();
+    }
 }
 
 TEST(DbfValueText, SameAsTheGeneralConversion) {
