@@ -5,10 +5,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "dbf_exception.h"
 #include "dbf_memo_file.h"
 #include "ole_date.h"
+#include "tk_codepage.h"
 #include "tk_logger.h"
 #include "tk_string.h"
 
@@ -77,6 +80,16 @@ std::string rounded_text(const ole_variant& value, unsigned decimals) {
         default:
             return {};
     }
+}
+
+// The bytes of a binary field of width that a value of size bytes leaves
+// unwritten are zero: all of them when the field is narrower than the value
+// (which is then not written), those after the value when it is wider.
+void zero_rest(unsigned char* out, uint32_t size, uint32_t width) {
+    if (width < size)
+        std::memset(out, 0, width);
+    else if (width > size)
+        std::memset(out + size, 0, width - size);
 }
 
 // count decimal digits of value (modulo 10^count), zero-padded.
@@ -259,16 +272,73 @@ size_t number_chars(const ole_variant& value, char* buffer) {
     return size_t(r.ptr - buffer);
 }
 
+// Narrows n characters into out when all of them are ASCII (the same byte in
+// every code page); false, with out untouched, otherwise.  Two plain loops
+// so that the compiler vectorises both.
+bool narrow_ascii(const char16_t* text, size_t n, unsigned char* out) {
+    char16_t any = 0;
+    for (size_t i = 0; i < n; ++i) any |= text[i];
+    if (any >= 0x80) return false;
+    for (size_t i = 0; i < n; ++i) out[i] = uint8_t(text[i]);
+    return true;
+}
+
+// The single-byte characters of a code page: for every character that one
+// byte decodes to and that encodes back to that byte alone, the byte (-1
+// for every other character).  The code pages' conversions are stateless, so
+// a text made only of such characters is coded character by character into
+// the bytes the general conversion gives, without it.
+class single_byte_map {
+public:
+    explicit single_byte_map(int code_page) : code_page_(code_page), byte_(65536, -1) {
+        for (int b = 0; b < 256; ++b) {
+            const char c = char(b);
+            const auto wide = tk_decode(std::string_view(&c, 1), code_page);
+            if (!wide || wide->size() != 1) continue;
+            const auto back = tk_encode(*wide, code_page);
+            if (back && back->size() == 1 && (*back)[0] == c) byte_[(*wide)[0]] = int16_t(b);
+        }
+    }
+    int code_page() const { return code_page_; }
+    // Codes text into out, one byte per character; false (out partly
+    // written) when a character is not in the map.
+    bool encode(std::u16string_view text, unsigned char* out) const {
+        for (size_t i = 0; i < text.size(); ++i) {
+            const int16_t b = byte_[text[i]];
+            if (b < 0) return false;
+            out[i] = uint8_t(b);
+        }
+        return true;
+    }
+
+private:
+    int code_page_;
+    std::vector<int16_t> byte_;
+};
+
+// The map of the ANSI code page, built once per code page and thread (the
+// ANSI code page may be changed while the process runs).
+const single_byte_map& ansi_map() {
+    thread_local std::unique_ptr<single_byte_map> map;
+    const int code_page = tk_ansi_code_page();
+    if (!map || map->code_page() != code_page) map = std::make_unique<single_byte_map>(code_page);
+    return *map;
+}
+
+// A text coded into the ANSI code page without the general conversion, when
+// every character is ASCII or a single-byte character of the code page.
+bool fast_ansi(std::u16string_view text, unsigned char* out) {
+    return narrow_ascii(text.data(), text.size(), out) || ansi_map().encode(text, out);
+}
+
 }  // namespace
 
 std::string dbf_value_text(const ole_variant& value) {
     if (value.vt() == VT_BSTR) {
         const std::u16string& text = value.get_bstr();
         std::string out(text.size(), '\0');
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (text[i] >= 0x80) return value.to_string();
-            out[i] = char(text[i]);
-        }
+        if (!fast_ansi(text, reinterpret_cast<unsigned char*>(out.data())))
+            return value.to_string();
         return out;
     }
     char buffer[64];
@@ -345,6 +415,7 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
         case 'B':
             tk_log(1, "Processing as DOUBLE");
             if (width >= 8) dbf_put_double(out, to_double_safe(value));
+            zero_rest(out, 8, width);
             return dbf_put_result::ok;
         case 'L': {
             tk_log(1, "Processing as LOGICAL");
@@ -367,10 +438,12 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
             ole_variant storage;
             const ole_variant& v = as_number(value, VT_I4, storage);
             if (width >= 4) dbf_put_int32(out, is_number_tag(v.vt()) ? v.to_long() : 0);
+            zero_rest(out, 4, width);
             return dbf_put_result::ok;
         }
         case 'T': {
             tk_log(1, "Processing as DATETIME");
+            zero_rest(out, 8, width);
             if (width < 8) return dbf_put_result::ok;
             ole_systemtime st;
             if (date_of(value, st)) {
@@ -384,6 +457,11 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
         case 'M':
         case 'G': {
             tk_log(1, "Processing as MEMO");
+            if (value.is_empty()) {
+                tk_log(1, "Skip empty MEMO");
+                std::memset(out, ' ', width);
+                return dbf_put_result::ok;
+            }
             std::string text = dbf_value_text(value);
             if (text.empty()) {
                 tk_log(1, "Skip empty MEMO");
@@ -418,17 +496,12 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
         }
         case 'C':
             if (value.vt() == VT_BSTR) {
-                // ASCII characters are single bytes in every code page, so a
-                // text whose first width characters are ASCII needs no
-                // conversion: those characters are the field's bytes.
+                // A text whose first width characters are each one byte of
+                // the code page needs no conversion: those bytes are the
+                // field's (the rest of the text is cut anyway).
                 const std::u16string& text = value.get_bstr();
                 const size_t n = std::min<size_t>(width, text.size());
-                size_t i = 0;
-                while (i < n && text[i] < 0x80) {
-                    out[i] = uint8_t(text[i]);
-                    ++i;
-                }
-                if (i == n) {
+                if (fast_ansi(std::u16string_view(text.data(), n), out)) {
                     std::memset(out + n, ' ', width - n);
                     return dbf_put_result::ok;
                 }
@@ -450,6 +523,7 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
             }
             if (width >= 8)
                 for (int i = 0; i < 8; ++i) out[i] = uint8_t(uint64_t(count) >> (8 * i));
+            zero_rest(out, 8, width);
             return dbf_put_result::ok;
         }
         case 'N':

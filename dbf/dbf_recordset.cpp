@@ -1,6 +1,8 @@
 #include "dbf_recordset.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "dbf_codec.h"
 #include "dbf_exception.h"
@@ -51,7 +53,6 @@ dbf_recordset::dbf_recordset(const std::string& path, std::u16string name, int o
     tk_log(1, "Table has %d records, code page %d", int(layout_.header.record_count),
            get_codepage());
     if (open_mode == mode_read) init_indexes();
-    if (open_mode == mode_append) pending_.reserve(batch_bytes + layout_.header.record_length);
     tk_log(2, "dbf_recordset::ctor - at the END");
 }
 
@@ -125,38 +126,42 @@ old_memo_file* dbf_recordset::memo_writer() {
 void dbf_recordset::append_record(const udb_record& record) {
     tk_log(2, "dbf_recordset::append_record");
     TK_ASSERT(header_read_ && open_mode_ != mode_read);
-    // The record is coded in place at the end of the batch; a failure takes
-    // it out again.
-    const size_t start = pending_.size();
-    pending_.resize(start + layout_.header.record_length);
-    unsigned char* out = reinterpret_cast<unsigned char*>(pending_.data() + start);
+    // The record is coded in place at the end of the batch and counts only
+    // once every field is coded: a failure leaves the batch as it was.
+    const size_t start = pending_size_;
+    if (start + layout_.header.record_length > pending_room_) {
+        // A batch is written once it reaches batch_bytes, so it never holds
+        // more than batch_bytes plus one record.
+        const size_t room = std::max(batch_bytes + layout_.header.record_length,
+                                     start + layout_.header.record_length);
+        auto grown = std::make_unique_for_overwrite<unsigned char[]>(room);
+        if (start != 0) std::memcpy(grown.get(), pending_.get(), start);
+        pending_ = std::move(grown);
+        pending_room_ = room;
+    }
+    unsigned char* out = pending_.get() + start;
     out[0] = ' ';
     const size_t n = std::min(record.size(), layout_.fields.size());
     std::string overflowed;
-    try {
-        for (size_t i = 0; i < layout_.fields.size(); ++i) {
-            unsigned char* at = out + 1 + layout_.offsets[i];
-            const uint32_t width = layout_.widths[i];
-            if (i >= n) {
-                std::memset(at, ' ', width);
-                continue;
-            }
-            const udb_field& field = record[i];
-            if (tk_log_detail::wants(1))
-                tk_log(1, "Processing field #%d (size=%d): %s", int(i), int(width),
-                       field.to_string());
-            const char type = dbf_fd_type(layout_.fields[i]);
-            old_memo_file* memo = nullptr;
-            if ((type == 'M' || type == 'G') && !field.is_empty()) memo = memo_writer();
-            if (dbf_put_value(at, layout_.fields[i], width, field, memo) ==
-                dbf_put_result::number_too_wide) {
-                if (!overflowed.empty()) overflowed += ", ";
-                overflowed += tk_ucs2_to_ansi(names_[i]);
-            }
+    for (size_t i = 0; i < layout_.fields.size(); ++i) {
+        unsigned char* at = out + 1 + layout_.offsets[i];
+        const uint32_t width = layout_.widths[i];
+        if (i >= n) {
+            std::memset(at, ' ', width);
+            continue;
         }
-    } catch (...) {
-        pending_.resize(start);
-        throw;
+        const udb_field& field = record[i];
+        if (tk_log_detail::wants(1))
+            tk_log(1, "Processing field #%d (size=%d): %s", int(i), int(width),
+                   field.to_string());
+        const char type = dbf_fd_type(layout_.fields[i]);
+        old_memo_file* memo = nullptr;
+        if ((type == 'M' || type == 'G') && !field.is_empty()) memo = memo_writer();
+        if (dbf_put_value(at, layout_.fields[i], width, field, memo) ==
+            dbf_put_result::number_too_wide) {
+            if (!overflowed.empty()) overflowed += ", ";
+            overflowed += tk_ucs2_to_ansi(names_[i]);
+        }
     }
     // The padding of a record longer than its fields (foreign tables).
     const size_t used = layout_.fields.empty()
@@ -164,9 +169,10 @@ void dbf_recordset::append_record(const udb_record& record) {
                             : 1 + size_t(layout_.offsets.back()) + layout_.widths.back();
     if (used < layout_.header.record_length)
         std::memset(out + used, ' ', layout_.header.record_length - used);
+    pending_size_ = start + layout_.header.record_length;
     ++pending_count_;
     const uint32_t number = record_count();
-    if (pending_.size() >= batch_bytes) flush();
+    if (pending_size_ >= batch_bytes) flush();
     if (!overflowed.empty()) {
         throw dbf_exception("Value does not fit into field " + overflowed + " of table " +
                             tk_ucs2_to_ansi(name_) + ", record #" + std::to_string(number) +
@@ -182,7 +188,7 @@ void dbf_recordset::flush() {
     if (pending_count_ == 0) return;
     const uint64_t at = uint64_t(layout_.header.header_length) +
                         uint64_t(layout_.header.record_count) * layout_.header.record_length;
-    file_->put_at(at, pending_.data(), pending_.size());
+    file_->put_at(at, pending_.get(), pending_size_);
     // Only now that the records are on disk may the header count them.
     const uint32_t count = layout_.header.record_count + pending_count_;
     unsigned char word[4];
@@ -190,7 +196,7 @@ void dbf_recordset::flush() {
     file_->put_at(4, word, 4);
     layout_.header.record_count = count;
     set_counter(count);
-    pending_.clear();
+    pending_size_ = 0;
     pending_count_ = 0;
 }
 

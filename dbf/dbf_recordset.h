@@ -87,6 +87,11 @@ private:
     uint32_t cursor_ = 0;
     std::unique_ptr<dbf_record> current_;
 
-    std::string pending_;  // whole records not yet written
+    // Whole records not yet written: pending_size_ bytes of a buffer of
+    // pending_room_, allocated at the first append and not zero-filled (every
+    // byte of a record is coded before it counts).
+    std::unique_ptr<unsigned char[]> pending_;
+    size_t pending_size_ = 0;
+    size_t pending_room_ = 0;
     uint32_t pending_count_ = 0;
 };

@@ -307,6 +307,62 @@ TEST(DbfValueText, FloatsAsPrintfPrintsThem) {
     }
 }
 
+// Texts are coded into single-byte code pages by a map built from the
+// general conversion; every character, alone and inside a text, and texts
+// mixing mapped and unmapped characters give the general conversion's bytes,
+// in a memo (dbf_value_text) and cut to a character field.
+TEST(DbfValueText, NonAsciiTextsAsTheGeneralConversion) {
+    const int code_pages[] = {1252, 1251, 1250, 1253, 866, 437, 850, 932, 65001};
+    const std::u16string texts[] = {
+        u"Café crème", u"Привет, мир", u"Łódź Žluťoučký", u"Ελληνικά", u"€ “quotes” – dash",
+        u"日本語テキスト", u"ｶﾀｶﾅ", u"a\U0001F600b", u"mixed é and 中", u"\u00A0\u00FF\u0178",
+        u"\uFFFD?",
+    };
+    const dbf_field_descriptor7 fd = dbf_normalise(dbf_make_descriptor("C", 'C', 6, 0));
+    for (const int cp : code_pages) {
+        tk_set_ansi_code_page(cp);
+        std::vector<std::u16string> cases(std::begin(texts), std::end(texts));
+        for (char16_t c = 0x80; c < 0x3100; ++c)
+            if (c < 0xD800 || c > 0xDFFF) cases.push_back(std::u16string{c, u'x', c});
+        for (char16_t c = 0xFF00; c != 0; ++c) cases.push_back(std::u16string(1, c));
+        for (const auto& text : cases) {
+            const ole_variant v(text);
+            const std::string expected = v.to_string();
+            ASSERT_EQ(dbf_value_text(v), expected) << cp << " " << int(text[0]);
+            unsigned char out[6];
+            dbf_put_value(out, fd, 6, v, nullptr);
+            std::string field = expected.substr(0, 6);
+            field.resize(6, ' ');
+            ASSERT_EQ(std::string(reinterpret_cast<char*>(out), 6), field)
+                << cp << " " << int(text[0]);
+        }
+    }
+    tk_set_ansi_code_page(1252);
+}
+
+// Records are coded into a reused buffer: every byte of a binary field is
+// written, the bytes beyond the value's size (or all, for a field too narrow
+// for it) as zeros, whatever the buffer held before.
+TEST(DbfPutValue, BinaryFieldsOfForeignWidthsWriteEveryByte) {
+    struct binary_case {
+        char type;
+        uint32_t width;
+        uint32_t value_size;  // bytes of the value when it fits
+    };
+    const binary_case cases[] = {{'B', 10, 8}, {'B', 5, 0}, {'I', 6, 4}, {'I', 3, 0},
+                                 {'T', 12, 8}, {'T', 4, 0}, {'Y', 9, 8}, {'Y', 8, 8}};
+    for (const auto& c : cases) {
+        const dbf_field_descriptor7 fd =
+            dbf_normalise(dbf_make_descriptor("X", c.type, uint8_t(c.width), 0));
+        unsigned char out[16];
+        std::memset(out, 0xAA, sizeof out);
+        dbf_put_value(out, fd, c.width, ole_variant(-1), nullptr);
+        for (uint32_t i = c.value_size; i < c.width; ++i)
+            EXPECT_EQ(out[i], 0) << c.type << " width " << c.width << " byte " << i;
+        EXPECT_EQ(out[c.width], 0xAA) << c.type << " wrote past its width";
+    }
+}
+
 // A number coded into a numeric field is its text right-aligned, whichever
 // way the text was made.
 TEST(DbfPutValue, NumbersRightAlignedAsTheirText) {
