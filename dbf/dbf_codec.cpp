@@ -181,7 +181,8 @@ size_t float_e6_chars(float f, char* out) {
         if (j < 0) den = kFive.p[-j];
         if (b > 0) num <<= b;
         if (b < 0) den <<= -b;
-        const unsigned __int128 quotient = num / den;
+        // Values below 10^7 divide by a power of two only: a shift.
+        const unsigned __int128 quotient = j >= 0 ? num >> (b < 0 ? -b : 0) : num / den;
         const unsigned __int128 rest = num - quotient * den;
         if (quotient >= 10000000) {
             ++k;
