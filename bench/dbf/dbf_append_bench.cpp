@@ -1,6 +1,6 @@
 // Appending 1,000,000 records of a 10-field table (C, N, D, L and a memo in
 // every 10th record), next to writing the same number of bytes with plain
-// sequential writes in the same run.
+// sequential writes in the same run; the same with accented Latin texts.
 //
 //   dbf_bench [--benchmark_...]      (KESTREL_BENCH_DIR: the folder to write in,
 //                                     default the system's temporary folder)
@@ -33,7 +33,9 @@ std::filesystem::path bench_folder() {
 
 // prefix followed by the number (appended: GCC 12 warns falsely on
 // "literal" + std::string at -O2).
-std::string cat(const char* prefix, int number) { return std::string(prefix).append(std::to_string(number)); }
+std::string cat(const char* prefix, int number) {
+    return std::string(prefix).append(std::to_string(number));
+}
 
 std::u16string w(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
@@ -52,8 +54,9 @@ udb_schema bench_schema() {
     return schema;
 }
 
-// Ten distinct rows, the last one with a memo text.
-std::vector<udb_record> bench_rows() {
+// Ten distinct rows, the last one with a memo text; latin: the texts have
+// accented Latin letters (single bytes of code page 1252, not ASCII).
+std::vector<udb_record> bench_rows(bool latin) {
     std::vector<udb_record> rows;
     for (int i = 0; i < 10; ++i) {
         udb_record r;
@@ -61,27 +64,30 @@ std::vector<udb_record> bench_rows() {
         born.year = uint16_t(1950 + i);
         born.month = uint16_t(1 + i);
         born.day = uint16_t(10 + i);
-        r.emplace_back<udb_field>(u"NAME", 20, ole_variant(w(cat("Customer ", i))));
+        std::u16string name = w(cat("Customer ", i));
+        if (latin) name[1] = u'\u00FC';  // "Cüstomer"
+        r.emplace_back<udb_field>(u"NAME", 20, ole_variant(name));
         r.emplace_back<udb_field>(u"CODE", 8, ole_variant(w(cat("C", 1000 + i))));
         r.emplace_back<udb_field>(u"QTY", 0, ole_variant(12345 * (i + 1)));
-        r.emplace_back<udb_field>(u"PRICE", 0,
-                                  ole_variant(*ole_decimal::from_string(std::to_string(i).append("99.95"))));
+        const std::string price = std::to_string(i).append("99.95");
+        r.emplace_back<udb_field>(u"PRICE", 0, ole_variant(*ole_decimal::from_string(price)));
         r.emplace_back<udb_field>(u"SMALL", 0, ole_variant(short(i - 5)));
         r.emplace_back<udb_field>(u"BORN", 0, ole_variant(born));
         r.emplace_back<udb_field>(u"ACTIVE", 0, ole_variant(i % 2 == 0));
-        r.emplace_back<udb_field>(u"CITY", 30, ole_variant(u"Springfield"));
+        r.emplace_back<udb_field>(u"CITY", 30, ole_variant(latin ? u"Z\u00FCrich" : u"Springfield"));
         r.emplace_back<udb_field>(u"RATIO", 0, ole_variant(float(i) / 4));
         r.emplace_back<udb_field>(u"NOTES", 0,
-                                  i == 9 ? ole_variant(std::u16string(200, u'm')) : ole_variant());
+                                  i == 9 ? ole_variant(std::u16string(200, latin ? u'\u00E9' : u'm'))
+                                         : ole_variant());
         rows.push_back(std::move(r));
     }
     return rows;
 }
 
-void BM_AppendRecords(benchmark::State& state) {
+void append_records(benchmark::State& state, bool latin) {
     tk_set_ansi_code_page(1252);
     const auto folder = bench_folder();
-    const auto rows = bench_rows();
+    const auto rows = bench_rows(latin);
     uint64_t dbf_bytes = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -104,6 +110,9 @@ void BM_AppendRecords(benchmark::State& state) {
     state.counters["dbf_MB"] = double(dbf_bytes) / 1e6;
     std::filesystem::remove_all(folder);
 }
+
+void BM_AppendRecords(benchmark::State& state) { append_records(state, false); }
+void BM_AppendLatinRecords(benchmark::State& state) { append_records(state, true); }
 
 // The same bytes as the table file, written sequentially in 256 KiB blocks.
 void BM_PlainSequentialWrite(benchmark::State& state) {
@@ -132,6 +141,7 @@ void BM_PlainSequentialWrite(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_AppendRecords)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_AppendLatinRecords)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_PlainSequentialWrite)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
