@@ -29,17 +29,35 @@ std::u16string strip_extension(const std::u16string& path) {
     return path;
 }
 
+// The entries of a folder whose names equal name when case is ignored.  The
+// folder is listed in full and compared here, never through a wildcard
+// pattern: a table file may be named "*.dbf" or "?.dbf", and its name must
+// not match (and so open or delete) other files.
+std::vector<std::u16string> entries_nocase(const std::u16string& folder,
+                                           const std::u16string& name) {
+    std::vector<std::u16string> all, found;
+    tk_find_files(folder + u"*", all, false);
+    for (auto& entry : all)
+        if (tk_equal_nocase(entry, name)) found.push_back(std::move(entry));
+    return found;
+}
+
+// The folder part of a path, with its trailing separator (empty if none).
+std::u16string folder_of(const std::u16string& path) {
+    const size_t slash = path.find_last_of(u"/\\");
+    return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash + 1);
+}
+
 // The file of that name in the folder: the exact name when it exists, else
 // the first whose name differs only in case (files copied from systems that
 // ignore case keep names such as "Emp.DBF").  Empty when there is none.
 std::u16string find_file_nocase(const std::u16string& full) {
     std::string exact;
     if (tk_path_to_system(full, exact) && dbf_file::exists(exact)) return full;
-    std::vector<std::u16string> found;
-    if (!tk_find_files(full, found, true) || found.empty()) return {};
-    const size_t slash = full.find_last_of(u"/\\");
-    return (slash == std::u16string::npos ? std::u16string() : full.substr(0, slash + 1)) +
-           found.front();
+    const std::u16string folder = folder_of(full);
+    const std::vector<std::u16string> found =
+        entries_nocase(folder, full.substr(folder.size()));
+    return found.empty() ? std::u16string() : folder + found.front();
 }
 
 }  // namespace
@@ -159,13 +177,10 @@ void dbf_database::delete_tab(const std::u16string& name) {
     if (std::remove(dbf_system_path(full).c_str()) != 0) throw tk_exception_ex();
     // Companions in any case of their extension; absent ones are fine.
     const std::u16string base = strip_extension(full);
+    const std::u16string folder = folder_of(base);
+    const std::u16string stem = base.substr(folder.size());
     for (const char16_t* ext : {u".dbt", u".fpt", u".smt"}) {
-        std::vector<std::u16string> companions;
-        tk_find_files(base + ext, companions, true);
-        const size_t slash = base.find_last_of(u"/\\");
-        const std::u16string folder =
-            slash == std::u16string::npos ? std::u16string() : base.substr(0, slash + 1);
-        for (const auto& companion : companions)
+        for (const auto& companion : entries_nocase(folder, stem + ext))
             std::remove(dbf_system_path(folder + companion).c_str());
     }
 }
