@@ -1,9 +1,12 @@
 // Describe of a compiled query and delivery of its rows into the client's defines.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string_view>
+#include <vector>
 
 #include "ol_handles.h"
 
@@ -13,10 +16,16 @@ namespace {
 
 // Oracle's name of an expression column: its text upper-cased (the rewriter did that) without
 // blanks, at most 30 bytes.
+// The rewriter's own additions for Oracle's "||" (lower-case "coalesce(" and ", '')", which
+// no client text holds once words are upper-cased and '' has become NULL) are taken out
+// again, so the name is the client's text.
 std::string expression_name(const char* text) {
     std::string name;
     for (const char* p = text ? text : ""; *p; ++p)
         if (*p != ' ' && *p != '\t' && *p != '\n' && *p != '\r') name.push_back(*p);
+    for (const std::string_view added : {std::string_view("coalesce("), std::string_view(",'')")})
+        for (auto at = name.find(added); at != std::string::npos; at = name.find(added, at))
+            name.erase(at, added.size());
     if (name.size() > 30) name.resize(30);
     return name;
 }
@@ -303,21 +312,52 @@ void describe_columns(stmt_h& s) {
 
 void refine_expression_columns(stmt_h& s) {
     sqlite3_stmt* st = s.st.get();
-    for (std::size_t i = 0; i < s.columns.size(); ++i) {
+    const std::size_t n = s.columns.size();
+    // Type of each expression column: from the first row; a column whose first value is not
+    // a number is typed by its first non-NULL value over the whole result, and a text or
+    // binary one is as wide as its widest value, so that no later row is cut.
+    std::vector<int> type(n, SQLITE_NULL);
+    std::vector<int> width(n, 0);
+    bool scan = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!s.columns[i].expression) continue;
+        const int col = static_cast<int>(i);
+        type[i] = s.has_row ? sqlite3_column_type(st, col) : SQLITE_NULL;
+        if (type[i] != SQLITE_INTEGER && type[i] != SQLITE_FLOAT) scan = true;
+    }
+    // A parse or describe without execution reads no rows.
+    if (scan && s.fetchable) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(s.conn->db.get(), sqlite3_sql(st), -1, &raw, nullptr) ==
+            SQLITE_OK) {
+            sqlite_stmt_ptr all(raw);
+            while (sqlite3_step(all.get()) == SQLITE_ROW) {
+                for (std::size_t i = 0; i < n; ++i) {
+                    if (!s.columns[i].expression) continue;
+                    const int col = static_cast<int>(i);
+                    const int t = sqlite3_column_type(all.get(), col);
+                    if (t == SQLITE_NULL) continue;
+                    if (type[i] == SQLITE_NULL) type[i] = t;
+                    if (type[i] == SQLITE_TEXT || type[i] == SQLITE_BLOB)
+                        width[i] = std::max(width[i], sqlite3_column_bytes(all.get(), col));
+                }
+            }
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i) {
         column_desc& d = s.columns[i];
         if (!d.expression) continue;
-        const int col = static_cast<int>(i);
-        const int t = s.has_row ? sqlite3_column_type(st, col) : SQLITE_NULL;
+        const int t = type[i];
         std::string name = std::move(d.name);
         if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
             d = number_desc();
         } else if (t == SQLITE_TEXT) {
-            d = describe_catalog("VARCHAR2", std::max(1, sqlite3_column_bytes(st, col)), {}, {},
-                                 "B");
+            d = describe_catalog("VARCHAR2", std::max(1, width[i]), {}, {}, "B");
         } else if (t == SQLITE_BLOB) {
-            d = describe_catalog("RAW", std::max(1, sqlite3_column_bytes(st, col)), {}, {}, "");
+            d = describe_catalog("RAW", std::max(1, width[i]), {}, {}, "");
         } else if (d.kind != value_kind::number) {
-            d = describe_catalog("VARCHAR2", 0, {}, {}, "B");
+            // No value to go by: without rows, the widest character value Oracle has.
+            d = describe_catalog("VARCHAR2", s.fetchable ? 0 : 4000, {}, {}, "B");
         }
         d.name = std::move(name);
         d.nullable = 1;

@@ -88,6 +88,27 @@ TEST_F(DescribeTest, ExpressionsAndAliasesGetOracleNames) {
     EXPECT_EQ(SQLT_NUM, s.describe("select count(*) from tmp_t")[0].type);
 }
 
+// A character expression is as wide as its widest value, not its first one: the reader
+// sizes its buffer from the describe, so a longer later row would be cut.  Its name is the
+// client's text, without what the engine adds to give "||" Oracle's NULL rule.
+TEST_F(DescribeTest, CharacterExpressionsFitEveryRow) {
+    const std::string sql = "select ename || '-' || deptno from emp order by length(ename), ename";
+    const auto got = s.describe(sql);
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ(SQLT_CHR, got[0].type);
+    EXPECT_EQ("ENAME||'-'||DEPTNO", got[0].name);
+    EXPECT_EQ(8, got[0].size);  // SMITH-20; the first row, KING-10, has 7
+    const auto rows = s.rows(sql, got[0].size);
+    ASSERT_EQ(3u, rows.size());
+    EXPECT_EQ("KING-10", *rows[0][0]);
+    EXPECT_EQ("SMITH-20", *rows[2][0]);
+    // A first value of NULL does not make the column a zero-width one.
+    const auto late = s.describe(
+        "select case when empno = 7369 then null else ename end from emp order by empno");
+    EXPECT_EQ(SQLT_CHR, late[0].type);
+    EXPECT_EQ(5, late[0].size);
+}
+
 TEST_F(DescribeTest, ParamGetPastTheListAndDefinePastTheList) {
     OCIStmt* st = s.new_stmt();
     ASSERT_EQ(OCI_SUCCESS, s.execute(st, "select empno, ename from emp"));
