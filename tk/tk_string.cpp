@@ -3,6 +3,7 @@
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -217,6 +218,9 @@ void append_number(std::u16string& out, const std::string& c_format, T value) {
     out.append(big.data(), big.data() + n);
 }
 
+// Largest width or precision the formatter passes on to the C library.
+constexpr long long kMaxWidth = 100000;
+
 void append_padded(std::u16string& out, std::u16string_view text, bool left_align, int width) {
     const size_t pad = width > 0 && static_cast<size_t>(width) > text.size()
                            ? static_cast<size_t>(width) - text.size()
@@ -249,17 +253,23 @@ std::u16string tk_wformat_v(size_t max_chars, const char16_t* format, va_list ar
         }
         int width = -1;
         if (*q == u'*') {
-            width = va_arg(ap, int);
-            if (width < 0) {
+            // Negated in 64 bits (INT_MIN has no int negation) and capped like a
+            // written width: the text is cut at max_chars anyway, and an
+            // unbounded width would only make the C library fill gigabytes.
+            long long w = va_arg(ap, int);
+            if (w < 0) {
+                // A negative width is the "-" flag: the C library must see it too.
                 left_align = true;
-                width = -width;
+                c_format += '-';
+                w = -w;
             }
+            width = static_cast<int>(std::min(w, kMaxWidth));
             c_format += std::to_string(width);
             ++q;
         } else {
             while (*q >= u'0' && *q <= u'9') {
                 width = (width < 0 ? 0 : width * 10) + (*q - u'0');
-                if (width > 100000) width = 100000;
+                if (width > kMaxWidth) width = static_cast<int>(kMaxWidth);
                 c_format += static_cast<char>(*q++);
             }
         }
@@ -275,13 +285,14 @@ std::u16string tk_wformat_v(size_t max_chars, const char16_t* format, va_list ar
                     precision = -1;
                     c_format.pop_back();
                 } else {
+                    precision = static_cast<int>(std::min<long long>(precision, kMaxWidth));
                     c_format += std::to_string(precision);
                 }
                 ++q;
             } else {
                 while (*q >= u'0' && *q <= u'9') {
                     precision = precision * 10 + (*q - u'0');
-                    if (precision > 100000) precision = 100000;
+                    if (precision > kMaxWidth) precision = static_cast<int>(kMaxWidth);
                     c_format += static_cast<char>(*q++);
                 }
             }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "tk_exception.h"
@@ -143,6 +144,15 @@ TEST(tk_wformat, WidthPrecisionAndFlags) {
               u"[00042][7   ][+5][009][ 1.235e+03]");
     EXPECT_EQ(tk_wformat(100, u"[%.*d]", -1, 12), u"[12]");
     EXPECT_EQ(tk_wformat(100, u"%s", static_cast<const char16_t*>(nullptr)), u"(null)");
+}
+
+TEST(tk_wformat, WidthAndPrecisionArgumentsAreBounded) {
+    // The most negative width left-aligns; widths and precisions from
+    // arguments are capped, so the result stays small and is cut at the limit.
+    EXPECT_EQ(tk_wformat(8, u"[%*d]", INT_MIN, 7), u"[7      ");
+    EXPECT_EQ(tk_wformat(8, u"[%*d]", INT_MAX, 7), u"[       ");
+    EXPECT_EQ(tk_wformat(8, u"[%.*d]", INT_MAX, 7), u"[0000000");
+    EXPECT_EQ(tk_wformat(200000, u"%*s", INT_MAX, u"x").size(), 100000u);
 }
 
 TEST(tk_wformat, CutAtTheLimit) {
