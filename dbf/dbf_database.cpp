@@ -1,5 +1,6 @@
 #include "dbf_database.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "dbf_codec.h"
@@ -60,6 +61,57 @@ std::u16string find_file_nocase(const std::u16string& full) {
     return found.empty() ? std::u16string() : folder + found.front();
 }
 
+// The ANSI form of a name, cut at a character boundary to at most room
+// bytes: in a multi-byte code page (UTF-8 in most POSIX locales) ten
+// characters may take more than the ten bytes a descriptor holds.
+std::string ansi_fit(std::u16string name, size_t room) {
+    std::string ansi = tk_ucs2_to_ansi(name);
+    while (ansi.size() > room && !name.empty()) {
+        name.pop_back();
+        if (!name.empty() && name.back() >= 0xD800 && name.back() <= 0xDBFF) name.pop_back();
+        ansi = tk_ucs2_to_ansi(name);
+    }
+    return ansi;
+}
+
+bool same_field_name(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// The bytes a field's name is stored as.  Field names are looked up without
+// regard to case, so a name whose stored form equals an earlier field's (its
+// ANSI form cut to fit, characters the code page cannot hold replaced, or
+// names differing only in case) gets the first free suffix 000..999 after
+// at most seven bytes of it; two fields of one name would leave the second
+// unreachable by name.
+std::string descriptor_name(const std::u16string& name, std::vector<std::string>& taken) {
+    auto is_taken = [&taken](const std::string& candidate) {
+        for (const auto& t : taken)
+            if (same_field_name(t, candidate)) return true;
+        return false;
+    };
+    std::string stored = ansi_fit(name, 10);
+    if (is_taken(stored)) {
+        const std::string stem = ansi_fit(name, 7);
+        stored.clear();
+        for (int i = 0; i < 1000 && stored.empty(); ++i) {
+            const std::string candidate =
+                stem + char('0' + i / 100) + char('0' + i / 10 % 10) + char('0' + i % 10);
+            if (!is_taken(candidate)) stored = candidate;
+        }
+        if (stored.empty()) throw TK_MAIL_ASSERTION();
+    }
+    if (stored != tk_ucs2_to_ansi(name))
+        tk_wlog(1, u"Field %s stored as %s", name, tk_ansi_to_ucs2(stored));
+    taken.push_back(stored);
+    return stored;
+}
+
 }  // namespace
 
 std::string dbf_system_path(const std::u16string& path) {
@@ -112,6 +164,7 @@ std::unique_ptr<udb_recordset> dbf_database::create_table(const std::u16string& 
     }
     dbf_fn_validator validator(schema);
     std::vector<dbf_field_descriptor> fields;
+    std::vector<std::string> stored_names;
     bool has_memo = false;
     for (const t_ftd& ftd : schema) {
         std::u16string field_name = ftd.name;
@@ -121,7 +174,7 @@ std::unique_ptr<udb_recordset> dbf_database::create_table(const std::u16string& 
             validator.add_existing_name(field_name);
         }
         dbf_field_descriptor fd = dbf_create_field(ftd);
-        std::string ansi = tk_ucs2_to_ansi(field_name);
+        const std::string ansi = descriptor_name(field_name, stored_names);
         fd = dbf_make_descriptor(ansi, char(fd[11]), fd[16], fd[17]);
         const char type = char(fd[11]);
         if (type == 'M' || type == 'G' || type == 'P') has_memo = true;

@@ -48,3 +48,46 @@ TEST(DbfDatabaseNames, TableFileFoundInAnyCaseButNotByPattern) {
     EXPECT_THROW(db.get_table(u"E?P", dbf_recordset::mode_read), tk_mail_assertion);
     EXPECT_THROW(db.get_table(u"*", dbf_recordset::mode_read), tk_mail_assertion);
 }
+
+namespace {
+
+// The field names a new table reads back with, the ANSI code page set for
+// the test.
+std::vector<std::u16string> stored_field_names(int code_page,
+                                               const std::vector<std::u16string>& columns) {
+    tk_set_ansi_code_page(code_page);
+    temp_folder dir;
+    std::vector<std::u16string> names;
+    {
+        dbf_database db(w(dir.str()), 4, 0);
+        udb_schema schema;
+        for (const auto& c : columns) schema.add(t_ftd(0, c, VT_I4));
+        auto table = db.create_table(u"t", schema, udb_indexes());
+        for (const t_ftd& f : table->schema()) names.push_back(f.name);
+    }
+    tk_set_ansi_code_page(0);
+    return names;
+}
+
+}  // namespace
+
+TEST(DbfDatabaseNames, StoredFieldNamesFitTheirTenBytesAndStayDistinct) {
+    struct row {
+        const char* what;
+        int code_page;
+        std::vector<std::u16string> columns, expected;
+    };
+    const row rows[] = {
+        {"single-byte code page keeps ten letters", 1251,
+         {u"ЦЕНА_ЗАКУП", u"ЦЕНА_ПРОДА"}, {u"ЦЕНА_ЗАКУП", u"ЦЕНА_ПРОДА"}},
+        {"UTF-8 cuts at a character and renumbers a clash", 65001,
+         {u"ЦЕНА_ЗАКУП", u"ЦЕНА_ПРОДА", u"ID"}, {u"ЦЕНА_", u"ЦЕН000", u"ID"}},
+        {"UTF-8 three-byte characters are not split", 65001, {u"漢字漢字"}, {u"漢字漢"}},
+        {"names differing only in case", 1252, {u"id", u"ID", u"Id"}, {u"id", u"ID000", u"Id001"}},
+        {"plain names are kept", 1252, {u"ID", u"NAME"}, {u"ID", u"NAME"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        EXPECT_EQ(stored_field_names(r.code_page, r.columns), r.expected);
+    }
+}
