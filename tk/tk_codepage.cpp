@@ -72,12 +72,20 @@ UConverter* converter_for(int code_page) {
 
 int resolve(int code_page) { return code_page == tk_cp_acp ? tk_ansi_code_page() : code_page; }
 
+// The ANSI code page holds one character per byte: DBF fields are cut and
+// padded by bytes, so a multi-byte code page (UTF-8, UTF-16, the East Asian
+// ones) there would split characters.
+bool is_single_byte(int code_page) {
+    const UConverter* converter = converter_for(code_page);
+    return converter != nullptr && ucnv_getMaxCharSize(converter) == 1;
+}
+
 int environment_code_page() {
     if (const char* env = std::getenv("KESTREL_CODEPAGE"); env != nullptr && *env != '\0') {
         char* end = nullptr;
         const long value = std::strtol(env, &end, 10);
         if (end != nullptr && *end == '\0' && value > 0 && value < 65536 &&
-            tk_is_code_page_supported(static_cast<int>(value))) {
+            is_single_byte(static_cast<int>(value))) {
             return static_cast<int>(value);
         }
     }

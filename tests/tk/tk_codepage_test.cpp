@@ -107,6 +107,17 @@ TEST(tk_ansi_environment, KestrelCodepageSetsTheAnsiCodePage) {
             std::exit(tk_ansi_code_page() == 1250 ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+    // Multi-byte code pages cannot be the ANSI code page: the locale decides.
+    for (const char* multi_byte : {"65001", "1200", "932"}) {
+        EXPECT_EXIT(
+            {
+                setenv("KESTREL_CODEPAGE", multi_byte, 1);
+                setenv("LC_ALL", "ru_RU.UTF-8", 1);
+                std::exit(tk_ansi_code_page() == 1251 ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << multi_byte;
+    }
 }
 
 TEST(tk_ansi_environment, LocaleLanguagePicksTheWindowsCodePage) {
