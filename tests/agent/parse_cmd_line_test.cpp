@@ -2,6 +2,7 @@
 // process end replaced by an exception, and checks the converter's settings.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "error_handler.h"
@@ -162,6 +163,28 @@ TEST_F(parse_cmd_line_test, table_names_file_without_mark_uses_the_ansi_code_pag
               (std::vector<std::u16string>{u"Café", u"ÊËÈÅÍÒ"}));
     EXPECT_EQ(tables_of("Caf\xE9\n\xCA\xCB\xC8\xC5\xCD\xD2\n", 1251),
               (std::vector<std::u16string>{u"Cafй", u"КЛИЕНТ"}));
+}
+
+TEST_F(parse_cmd_line_test, table_names_file_without_mark_follows_kestrel_codepage) {
+    // The environment is read once per process: each code page in a fresh one.
+    const std::string path = folder_.file("env.txt");
+    write_file(path, "Caf\xE9\n\xCA\xCB\xC8\xC5\xCD\xD2\n");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const struct {
+        const char* code_page;
+        std::vector<std::u16string> names;
+    } cases[] = {{"1252", {u"Café", u"ÊËÈÅÍÒ"}}, {"1251", {u"Cafй", u"КЛИЕНТ"}}};
+    for (const auto& c : cases) {
+        EXPECT_EXIT(
+            {
+                setenv("KESTREL_CODEPAGE", c.code_page, 1);
+                tk_set_ansi_code_page(0);
+                process_tab_file(path);
+                std::exit(converter_->table_list() == c.names ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << c.code_page;
+    }
 }
 
 TEST_F(parse_cmd_line_test, table_names_file_mark_only_counts_on_the_first_non_empty_line) {
