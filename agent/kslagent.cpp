@@ -2,8 +2,10 @@
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 #include "conv_files.h"
@@ -128,7 +130,11 @@ void fatal_exit(const std::string& message) {
 
 void process_tab_file(const std::string& path) {
     tk_log(1, "process_tab_file(%s)", path);
-    if (!tk_is_file_exist(path, tk_file_mode_read)) {
+    // Only a regular file: a device such as /dev/zero never ends a line and a
+    // FIFO blocks the open, so either would hang the agent.
+    std::error_code ec;
+    if (!tk_is_file_exist(path, tk_file_mode_read) ||
+        !std::filesystem::is_regular_file(std::filesystem::path(path), ec)) {
         fatal_exit(
             "Table names file does not exist.\nPlease verify the correct path/name was given.");
     }

@@ -201,6 +201,16 @@ TEST_F(kslagent_program, table_names_file_problems) {
     EXPECT_EQ(r2.status, 255);
     EXPECT_EQ(r2.err, kNoTabFile);
 
+    // Nor is a device that never ends a line, or a FIFO without a writer: both
+    // would hang the agent instead of stopping it.
+    const std::string fifo = folder_.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& device : {std::string("/dev/zero"), fifo}) {
+        const run_result r = run_agent({"--tab_file=" + device, "--src=db", "--dest=d"});
+        EXPECT_EQ(r.status, 255) << device;
+        EXPECT_EQ(r.err, kNoTabFile) << device;
+    }
+
     const std::string garbage = folder_.file("garbage.bin");
     std::string bytes;
     for (int i = 0; i < 4096; ++i) bytes.push_back(static_cast<char>((i * 131 + 7) & 0xFF));
