@@ -62,8 +62,8 @@ std::u16string find_file_nocase(const std::u16string& full) {
 }
 
 // The ANSI form of a name, cut at a character boundary to at most room
-// bytes: in a multi-byte code page (UTF-8 in most POSIX locales) ten
-// characters may take more than the ten bytes a descriptor holds.
+// bytes: in a multi-byte code page (932, 936, 949, 950, UTF-8) ten characters
+// may take more than the ten bytes a descriptor holds.
 std::string ansi_fit(std::u16string name, size_t room) {
     std::string ansi = tk_ucs2_to_ansi(name);
     while (ansi.size() > room && !name.empty()) {

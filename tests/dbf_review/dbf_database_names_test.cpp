@@ -83,6 +83,9 @@ TEST(DbfDatabaseNames, StoredFieldNamesFitTheirTenBytesAndStayDistinct) {
         {"UTF-8 cuts at a character and renumbers a clash", 65001,
          {u"ЦЕНА_ЗАКУП", u"ЦЕНА_ПРОДА", u"ID"}, {u"ЦЕНА_", u"ЦЕН000", u"ID"}},
         {"UTF-8 three-byte characters are not split", 65001, {u"漢字漢字"}, {u"漢字漢"}},
+        {"double-byte code page", 932, {u"漢字漢字漢字"}, {u"漢字漢字漢"}},
+        {"letters the code page lacks are replaced alike", 1252, {u"ЦЕНА", u"КОДЫ"},
+         {u"????", u"????000"}},
         {"names differing only in case", 1252, {u"id", u"ID", u"Id"}, {u"id", u"ID000", u"Id001"}},
         {"plain names are kept", 1252, {u"ID", u"NAME"}, {u"ID", u"NAME"}},
     };
