@@ -1,6 +1,8 @@
 #include "udb_profile.h"
 
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "conv_files.h"
 #include "tk_cmd_line.h"
@@ -21,7 +23,11 @@ bool udb_profile::load(const std::u16string& path) {
     tk_wlog(2, u"udb_profile::load(%s)", path);
     std::string narrow;
     const bool representable = tk_ucs2_to_system(path, narrow);
-    if (representable && !tk_is_file_exist(narrow, tk_file_mode_read)) {
+    // Only a regular file: a FIFO blocks the open and a device such as
+    // /dev/zero never ends, so either would hang the program.
+    std::error_code ec;
+    if (representable && (!tk_is_file_exist(narrow, tk_file_mode_read) ||
+                          !std::filesystem::is_regular_file(std::filesystem::path(narrow), ec))) {
         throw tk_exception("Profile does not exist. Please verify the correct path/name was given.",
                            1);
     }

@@ -251,6 +251,14 @@ TEST_F(kslagent_program, profile_option) {
     EXPECT_EQ(missing.status, 255);
     EXPECT_EQ(missing.out,
               "Error:\nProfile does not exist. Please verify the correct path/name was given.\n");
+    // Neither is a device or a FIFO a profile: they stop the agent, not hang it.
+    const std::string fifo = folder_.file("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& device : {std::string("/dev/zero"), fifo}) {
+        const run_result r = run_agent({"--profile=" + device});
+        EXPECT_EQ(r.status, 255) << device;
+        EXPECT_EQ(r.out, missing.out) << device;
+    }
 
     const std::string profile = folder_.file("job.ini");
     write_file(profile, "[Generic settings]\nsrc=db\ndest=" + folder_.file("out") + "\nmode=1\n");
