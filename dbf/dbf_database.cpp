@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "dbf_codec.h"
+#include "dbf_exception.h"
 #include "dbf_file.h"
 #include "dbf_format.h"
 #include "dbf_memo_file.h"
@@ -165,6 +166,7 @@ std::unique_ptr<udb_recordset> dbf_database::create_table(const std::u16string& 
     dbf_fn_validator validator(schema);
     std::vector<dbf_field_descriptor> fields;
     std::vector<std::string> stored_names;
+    uint64_t record_length = 1;  // the deletion flag
     bool has_memo = false;
     for (const t_ftd& ftd : schema) {
         std::u16string field_name = ftd.name;
@@ -178,7 +180,17 @@ std::unique_ptr<udb_recordset> dbf_database::create_table(const std::u16string& 
         fd = dbf_make_descriptor(ansi, char(fd[11]), fd[16], fd[17]);
         const char type = char(fd[11]);
         if (type == 'M' || type == 'G' || type == 'P') has_memo = true;
+        record_length += dbf_writer_width(fd);
         fields.push_back(fd);
+    }
+    // Header and record lengths are 16-bit words: a table past them cannot be
+    // written without its lengths wrapping round, which no reader could open.
+    if (record_length > 0xFFFF || dbf_header_size + dbf_fd_size * fields.size() + 1 > 0xFFFF) {
+        tk_wlog(2, u"ERROR: Table '%s' does not fit into the DBF format", name);
+        throw dbf_exception("Table " + tk_ucs2_to_ansi(name) + " has " +
+                            std::to_string(fields.size()) + " fields of " +
+                            std::to_string(record_length) +
+                            " bytes in all; a DBF record holds at most 65535");
     }
     const tk_local_time now = tk_now();
     const std::string image = dbf_build_table_image(std::move(fields), now.year, now.month, now.day);

@@ -6,6 +6,7 @@
 
 #include "../dbf/dbf_test_util.h"
 #include "dbf_database.h"
+#include "dbf_exception.h"
 #include "dbf_recordset.h"
 #include "tk_exception.h"
 #include "tk_string.h"
@@ -92,5 +93,27 @@ TEST(DbfDatabaseNames, StoredFieldNamesFitTheirTenBytesAndStayDistinct) {
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
         EXPECT_EQ(stored_field_names(r.code_page, r.columns), r.expected);
+    }
+}
+
+// Record and header lengths are 16-bit: a table whose fields add up to more
+// is refused before anything is written, instead of wrapping the lengths.
+TEST(DbfDatabaseNames, TablesBeyondTheSixteenBitLengthsAreRefused) {
+    temp_folder dir;
+    dbf_database db(w(dir.str()), 4, 0);
+    auto wide_schema = [](int columns) {
+        udb_schema schema;  // C(255) each: 254 characters and the spare byte
+        for (int i = 0; i < columns; ++i)
+            schema.add(t_ftd(254, u"F" + w(std::to_string(i)), VT_BSTR));
+        return schema;
+    };
+    auto fits = db.create_table(u"fits", wide_schema(256), udb_indexes());
+    EXPECT_EQ(static_cast<dbf_recordset&>(*fits).layout().header.record_length, 1u + 256u * 255u);
+    fits.reset();
+    for (int columns : {257, 300}) {
+        EXPECT_THROW(db.create_table(u"wide", wide_schema(columns), udb_indexes()),
+                     dbf_exception);
+        EXPECT_FALSE(exists(dir.file("wide.dbf")));
+        EXPECT_FALSE(db.is_table_exist(u"wide"));
     }
 }
