@@ -100,7 +100,8 @@ double ole_leading_double(std::string_view text) {
         }
         value = position + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     } else if (r.ec != std::errc()) {
-        value = 0.0;
+        // No number after the sign: atof gives a plain 0, not -0.
+        return 0.0;
     }
     return negative ? -value : value;
 }

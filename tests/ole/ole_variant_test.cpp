@@ -196,6 +196,14 @@ TEST(ole_variant_parse, RealsReadCommaAsPoint) {
     EXPECT_EQ(ole_variant::from_string("abc", VT_R8).to_double(), 0.0);
     EXPECT_EQ(ole_variant::from_string("+.25", VT_R8).to_double(), 0.25);
     EXPECT_EQ(ole_variant::from_string("+-1", VT_R8).to_double(), 0.0);
+    // A sign without a number is 0, not -0, and prints without a sign; "-0"
+    // itself keeps its sign, as atof reads it.
+    for (const char* text : {"-", "-abc", " -.", "-e5"}) {
+        const ole_variant v = ole_variant::from_string(text, VT_R8);
+        EXPECT_FALSE(std::signbit(v.to_double())) << text;
+        EXPECT_EQ(v.to_string(), "0.0000000000000000e+00") << text;
+    }
+    EXPECT_TRUE(std::signbit(ole_variant::from_string("-0", VT_R8).to_double()));
     EXPECT_EQ(ole_variant::from_string("1e400", VT_R8).to_double(),
               std::numeric_limits<double>::infinity());
     EXPECT_EQ(ole_variant::from_string("-1e400", VT_R8).to_double(),
