@@ -1,5 +1,6 @@
 // Describe of a compiled query and delivery of its rows into the client's defines.
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -18,7 +19,8 @@ namespace {
 // blanks, at most 30 bytes.
 // The rewriter's own additions for Oracle's "||" (lower-case "coalesce(" and ", '')", which
 // no client text holds once words are upper-cased and '' has become NULL) are taken out
-// again, so the name is the client's text.
+// again, so the name is the client's text; literals are upper-cased too ('A'||ENAME), quoted
+// names keep their case.
 std::string expression_name(const char* text) {
     std::string name;
     for (const char* p = text ? text : ""; *p; ++p)
@@ -26,6 +28,11 @@ std::string expression_name(const char* text) {
     for (const std::string_view added : {std::string_view("coalesce("), std::string_view(",'')")})
         for (auto at = name.find(added); at != std::string::npos; at = name.find(added, at))
             name.erase(at, added.size());
+    bool quoted = false;
+    for (char& c : name) {
+        if (c == '"') quoted = !quoted;
+        if (!quoted) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
     if (name.size() > 30) name.resize(30);
     return name;
 }

@@ -102,6 +102,7 @@ TEST_F(DescribeTest, CharacterExpressionsFitEveryRow) {
     ASSERT_EQ(3u, rows.size());
     EXPECT_EQ("KING-10", *rows[0][0]);
     EXPECT_EQ("SMITH-20", *rows[2][0]);
+    EXPECT_EQ("'A'||ENAME", s.describe("select 'a' || ename from emp")[0].name);
     // A first value of NULL does not make the column a zero-width one.
     const auto late = s.describe(
         "select case when empno = 7369 then null else ename end from emp order by empno");
