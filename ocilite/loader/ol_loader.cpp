@@ -865,6 +865,8 @@ struct loader::impl {
     cell store(const value& v, const column_info& c, const std::string& table_name, int line);
     void insert_row(table_info& t, std::vector<std::optional<value>> values, int line);
     std::string unique_violation(const std::string& table_name);
+    std::string fk_orphans(const std::string& cons_name);
+    void check_foreign_keys(const std::string& table_name, int line);
     // NULLABLE is 'N' while an enabled NOT NULL check or primary key covers the column.
     void refresh_nullable(const std::string& table_name, const std::string& col) {
         const bool nn = exists(
@@ -1495,6 +1497,7 @@ void loader::impl::insert_row(table_info& t, std::vector<std::optional<value>> v
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_DONE) {
         sqlite3_reset(st);
+        check_foreign_keys(t.name, line);
         return;
     }
     const int ext = sqlite3_extended_errcode(db.get());
@@ -1878,6 +1881,48 @@ std::string loader::impl::ensure_index(const std::string& table_name, const cons
     return iname;
 }
 
+// The query that finds a row of the table of foreign key `cons_name` whose key columns are
+// all set and match no row of the referenced key (columns paired by POSITION, which follows
+// the referenced key's order, as in Oracle).  Empty when the constraint has no columns.
+std::string loader::impl::fk_orphans(const std::string& cons_name) {
+    const auto rows = query(
+        "SELECT c.table_name, cc.column_name, r.table_name, rc.column_name "
+        "FROM ocilite_constraints c "
+        "JOIN ocilite_constraints r ON r.constraint_name=c.r_constraint_name "
+        "JOIN ocilite_cons_columns cc ON cc.constraint_name=c.constraint_name "
+        "JOIN ocilite_cons_columns rc ON rc.constraint_name=r.constraint_name "
+        "AND rc.position=cc.position WHERE c.constraint_name=? ORDER BY cc.position",
+        {cons_name});
+    if (rows.empty()) return {};
+    std::string set, match;
+    for (const auto& r : rows) {
+        set += " AND x." + quote_ident(text_of(r[1])) + " IS NOT NULL";
+        match += std::string(match.empty() ? "" : " AND ") + "y." + quote_ident(text_of(r[3])) +
+                 "=x." + quote_ident(text_of(r[1]));
+    }
+    return "SELECT 1 FROM " + quote_ident(text_of(rows[0][0])) + " AS x WHERE 1" + set +
+           " AND NOT EXISTS (SELECT 1 FROM " + quote_ident(text_of(rows[0][2])) + " AS y WHERE " +
+           match + ")";
+}
+
+// The row just inserted into the table must have a parent for every enabled foreign key.
+void loader::impl::check_foreign_keys(const std::string& table_name, int line) {
+    const auto fks = query(
+        "SELECT constraint_name FROM ocilite_constraints WHERE table_name=? AND "
+        "constraint_type='R' AND status='ENABLED'",
+        {table_name});
+    if (fks.empty()) return;
+    const int64_t rowid = sqlite3_last_insert_rowid(db.get());
+    for (const auto& fk : fks) {
+        const std::string name = text_of(fk[0]);
+        const std::string orphans = fk_orphans(name);
+        if (!orphans.empty() && exists(orphans + " AND x.rowid=? LIMIT 1", {cell(rowid)}))
+            throw sql_error{"ORA-02291: integrity constraint (" + owner + "." + name +
+                                ") violated - parent key not found",
+                            line};
+    }
+}
+
 void loader::impl::add_constraint(const std::string& table_name, constraint_def c) {
     table_info* t = table(table_name, c.line);
     for (const auto& col : c.cols)
@@ -1964,6 +2009,12 @@ void loader::impl::add_constraint(const std::string& table_name, constraint_def 
         if (r_name.empty())
             throw sql_error{"ORA-02270: no matching unique or primary key for this column-list",
                             c.line};
+        // The key's columns take the positions of the columns they refer to.
+        std::vector<std::string> ordered;
+        for (const auto& k : keys[r_name])
+            for (std::size_t j = 0; j < c.ref_cols.size(); ++j)
+                if (c.ref_cols[j] == k) ordered.push_back(c.cols[j]);
+        if (ordered.size() == c.cols.size()) c.cols = std::move(ordered);
     } else if (c.not_null_check) {
         if (c.enabled) {
             if (exists("SELECT 1 FROM " + quote_ident(table_name) + " WHERE " +
@@ -1999,6 +2050,13 @@ void loader::impl::add_constraint(const std::string& table_name, constraint_def 
             "VALUES(?,?,?,?)",
             {c.name, table_name, c.cols[i],
              c.type == 'C' ? cell(nullptr) : cell(static_cast<int64_t>(i + 1))});
+    if (c.type == 'R' && c.enabled) {
+        const std::string orphans = fk_orphans(c.name);
+        if (!orphans.empty() && exists(orphans + " LIMIT 1", {}))
+            throw sql_error{"ORA-02298: cannot validate (" + owner + "." + c.name +
+                                ") - parent keys not found",
+                            c.line};
+    }
     forget_table(table_name);
 }
 
@@ -2033,6 +2091,12 @@ void loader::impl::set_constraint_status(const std::string& table_name,
                            line);
         else
             exec("DROP INDEX IF EXISTS " + quote_ident("ocilite$ck$" + cons_name));
+    } else if (type == "R" && enable) {
+        const std::string orphans = fk_orphans(cons_name);
+        if (!orphans.empty() && exists(orphans + " LIMIT 1", {}))
+            throw sql_error{"ORA-02298: cannot validate (" + owner + "." + cons_name +
+                                ") - parent keys not found",
+                            line};
     } else if (not_null) {
         if (enable && exists("SELECT 1 FROM " + quote_ident(table_name) + " WHERE " +
                                  quote_ident(cols[0]) + " IS NULL LIMIT 1",

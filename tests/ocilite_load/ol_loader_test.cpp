@@ -165,6 +165,44 @@ TEST(Constraints, AlterTableAddReusesAnExistingIndexAndDisableEnableChangeStatus
         << "still the key";
 }
 
+// Enabled foreign keys are enforced as Oracle does: an inserted row needs its parent (a
+// key with a NULL column needs none), and enabling or adding a key checks the rows there.
+// Columns pair with the referenced key in the order written, and take its positions.
+TEST(Constraints, ForeignKeysNeedTheirParentRows) {
+    temp_db db;
+    ASSERT_EQ(db.load("CREATE TABLE p (x NUMBER, y NUMBER, CONSTRAINT p_pk PRIMARY KEY (x, y));\n"
+                      "CREATE TABLE c (a NUMBER, b NUMBER,\n"
+                      "  CONSTRAINT c_fk FOREIGN KEY (a, b) REFERENCES p (y, x));\n"
+                      "INSERT INTO p VALUES (1, 2);\n"),
+              "");
+    EXPECT_EQ(db.load("INSERT INTO c VALUES (2, 1);\nINSERT INTO c VALUES (NULL, 5);\n"), "");
+    std::string diag = db.load("INSERT INTO c VALUES (1, 2);\n");
+    EXPECT_NE(diag.find(":1: ORA-02291: integrity constraint (OCILITE.C_FK) violated - parent "
+                        "key not found"),
+              std::string::npos)
+        << diag;
+    EXPECT_EQ(db.count("C"), 2);
+    EXPECT_EQ(db.value("SELECT group_concat(column_name || position, ',') FROM "
+                       "(SELECT * FROM ocilite_cons_columns WHERE constraint_name = 'C_FK' "
+                       "ORDER BY position)"),
+              "B1,A2");
+    diag = db.load(
+        "ALTER TABLE c DISABLE CONSTRAINT c_fk;\nINSERT INTO c VALUES (7, 7);\n"
+        "ALTER TABLE c ENABLE CONSTRAINT c_fk;\n");
+    EXPECT_NE(diag.find(":3: ORA-02298: cannot validate (OCILITE.C_FK) - parent keys not found"),
+              std::string::npos)
+        << diag;
+    EXPECT_EQ(db.value("SELECT status FROM ocilite_constraints WHERE constraint_name = 'C_FK'"),
+              "DISABLED");
+    diag = db.load("CREATE TABLE d (z NUMBER PRIMARY KEY);\nINSERT INTO d VALUES (3);\n"
+                   "CREATE TABLE e (w NUMBER);\nINSERT INTO e VALUES (4);\n"
+                   "ALTER TABLE e ADD CONSTRAINT e_fk FOREIGN KEY (w) REFERENCES d;\n");
+    EXPECT_NE(diag.find(":5: ORA-02298: cannot validate (OCILITE.E_FK)"), std::string::npos)
+        << diag;
+    EXPECT_EQ(db.value("SELECT count(*) FROM ocilite_constraints WHERE constraint_name = 'E_FK'"),
+              "0");
+}
+
 TEST(Constraints, BadReferencesAreRejected) {
     struct c {
         const char* ddl;
