@@ -3058,6 +3058,14 @@ void loader::impl::statement(token_stream& ts, int line) {
                   "ORA-03290: Invalid truncate command - missing CLUSTER or TABLE keyword");
         const std::string name = object_name(ts, "ORA-00903: invalid table name");
         table(name, line);
+        // Oracle refuses while an enabled foreign key of another table refers to its keys.
+        if (exists("SELECT 1 FROM ocilite_constraints c JOIN ocilite_constraints r ON "
+                   "r.constraint_name=c.r_constraint_name WHERE c.constraint_type='R' AND "
+                   "c.status='ENABLED' AND r.table_name=?1 AND c.table_name<>?1",
+                   {name}))
+            throw sql_error{
+                "ORA-02266: unique/primary keys in table referenced by enabled foreign keys",
+                line};
         exec("DELETE FROM " + quote_ident(name));
         return;
     }

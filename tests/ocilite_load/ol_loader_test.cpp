@@ -201,6 +201,16 @@ TEST(Constraints, ForeignKeysNeedTheirParentRows) {
         << diag;
     EXPECT_EQ(db.value("SELECT count(*) FROM ocilite_constraints WHERE constraint_name = 'E_FK'"),
               "0");
+    // A parent table cannot be emptied under an enabled key; a disabled one does not stop it.
+    EXPECT_EQ(db.load("TRUNCATE TABLE c;\nALTER TABLE c ENABLE CONSTRAINT c_fk;\n"), "");
+    diag = db.load("TRUNCATE TABLE p;\n");
+    EXPECT_NE(diag.find(":1: ORA-02266: unique/primary keys in table referenced by enabled "
+                        "foreign keys"),
+              std::string::npos)
+        << diag;
+    EXPECT_EQ(db.count("P"), 1);
+    EXPECT_EQ(db.load("ALTER TABLE c DROP CONSTRAINT c_fk;\nTRUNCATE TABLE p;\n"), "");
+    EXPECT_EQ(db.count("P"), 0);
 }
 
 TEST(Constraints, BadReferencesAreRejected) {
