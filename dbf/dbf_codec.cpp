@@ -49,6 +49,13 @@ bool date_of(const ole_variant& value, ole_systemtime& out) {
         ole_variant parsed = ole_variant::from_wstring(value.get_bstr(), VT_DATE);
         if (parsed.vt() != VT_DATE) return false;
         out = parsed.get_date();
+        // A text date keeps a two-digit year as typed ("31.12.99"); widen it
+        // as the date's own printing does, so that the field does not say 0099.
+        if (out.year != 0 && out.year < 50) {
+            out.year = static_cast<uint16_t>(out.year + 2000);
+        } else if (out.year >= 50 && out.year < 100) {
+            out.year = static_cast<uint16_t>(out.year + 1900);
+        }
     } else if (value.vt() == VT_DATE) {
         out = value.get_date();
     } else {

@@ -319,6 +319,10 @@ std::string dbf_build_table_image(std::vector<dbf_field_descriptor> fields, int 
         dbf_put_le32(fd.data() + 12, displacement);
         displacement += dbf_writer_width(fd);
     }
+    // Both lengths are 16-bit fields of the header: a wider table cannot be
+    // described, and wrapping the numbers would write a corrupt file.
+    if (dbf_header_size + dbf_fd_size * fields.size() + 1 > 0xFFFF || 1 + displacement > 0xFFFF)
+        throw dbf_exception("Table is too wide for the DBF format");
     h.record_length = uint16_t(1 + displacement);
     std::string image(h.header_length, '\0');
     auto* out = reinterpret_cast<unsigned char*>(image.data());

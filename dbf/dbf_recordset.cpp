@@ -11,6 +11,7 @@
 #include "dbf_record.h"
 #include "tk_codepage.h"
 #include "tk_logger.h"
+#include "tk_path.h"
 #include "tk_string.h"
 
 namespace {
@@ -73,6 +74,21 @@ std::string dbf_recordset::companion_path(const char* extension) const {
     if (dbf_file::exists(lower)) return lower;
     std::string upper = base + "." + upper_ascii(extension);
     if (dbf_file::exists(upper)) return upper;
+    // Files copied from case-insensitive systems may carry any mix of cases
+    // ("Emp.Dbt"): list the folder and compare names without regard to case.
+    // The folder is listed in full, never matched through a pattern, so a
+    // name holding '*' or '?' cannot pick another table's companion.
+    const size_t cut = base.find_last_of("/\\");
+    const std::string folder = cut == std::string::npos ? std::string() : base.substr(0, cut + 1);
+    const std::u16string wanted =
+        tk_path_from_system(std::string_view(lower).substr(folder.size()));
+    std::vector<std::u16string> entries;
+    tk_find_files(tk_path_from_system(folder) + u"*", entries, false);
+    for (const std::u16string& entry : entries) {
+        std::string system_name;
+        if (tk_equal_nocase(entry, wanted) && tk_path_to_system(entry, system_name))
+            return folder + system_name;
+    }
     return lower;
 }
 
