@@ -3,6 +3,7 @@
 #include "error_handler.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -67,7 +68,7 @@ class error_handler_test : public ::testing::Test {
         static std::atomic<int> counter{0};
         log_path_ = (fs::temp_directory_path() /
                      ("error_handler_test_" +
-                      std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                      std::to_string(::getpid()) + "_" +
                       std::to_string(counter++) + ".log"))
                         .string();
         previous_exit_ = conv_set_exit_function(&throw_process_end);
