@@ -326,6 +326,19 @@ KOCI_API sword OCIEnvNlsCreate(OCIEnv** envhpp, ub4 mode, void* /*ctxp*/,
     return OCI_SUCCESS;
 }
 
+namespace {
+// Gives a new handle or descriptor the caller's extra memory (OCI's xtramem)
+// and enters it in the registry; returns the pointer handed to the caller.
+void* register_handle(std::unique_ptr<handle_base> h, size_t xtramem_sz, void** usrmempp) {
+    if (xtramem_sz) {
+        h->user_memory.resize((xtramem_sz + sizeof(std::max_align_t) - 1) /
+                              sizeof(std::max_align_t));
+        if (usrmempp) *usrmempp = h->user_memory.data();
+    }
+    return registry_add(std::move(h));
+}
+}  // namespace
+
 KOCI_API sword OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type,
                               const size_t xtramem_sz, void** usrmempp) {
     auto* env = find_as<env_h>(parenth, OCI_HTYPE_ENV);
@@ -350,12 +363,7 @@ KOCI_API sword OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type
         default:
             return OCI_INVALID_HANDLE;
     }
-    if (xtramem_sz) {
-        h->user_memory.resize((xtramem_sz + sizeof(std::max_align_t) - 1) /
-                              sizeof(std::max_align_t));
-        if (usrmempp) *usrmempp = h->user_memory.data();
-    }
-    *hndlpp = registry_add(std::move(h));
+    *hndlpp = register_handle(std::move(h), xtramem_sz, usrmempp);
     return OCI_SUCCESS;
 }
 
@@ -384,12 +392,7 @@ KOCI_API sword OCIDescriptorAlloc(const void* parenth, void** descpp, const ub4 
         default:
             return OCI_INVALID_HANDLE;
     }
-    if (xtramem_sz) {
-        h->user_memory.resize((xtramem_sz + sizeof(std::max_align_t) - 1) /
-                              sizeof(std::max_align_t));
-        if (usrmempp) *usrmempp = h->user_memory.data();
-    }
-    *descpp = registry_add(std::move(h));
+    *descpp = register_handle(std::move(h), xtramem_sz, usrmempp);
     return OCI_SUCCESS;
 }
 
