@@ -852,6 +852,8 @@ struct loader::impl {
                              const std::string& table_name);
     constraint_def parse_out_of_line(token_stream& ts);
     void parse_constraint_state(token_stream& ts, constraint_def& c);
+    static void parse_reference_target(token_stream& ts, constraint_def& c, bool one_column);
+    static void parse_check_body(token_stream& ts, constraint_def& c);
     void add_constraint(const std::string& table_name, constraint_def c);
     std::string ensure_index(const std::string& table_name, const constraint_def& c);
     void enforce_unique(const std::string& table_name, const std::string& cons_name,
@@ -1608,6 +1610,40 @@ void loader::impl::parse_constraint_state(token_stream& ts, constraint_def& c) {
     }
 }
 
+// After REFERENCES: [schema.]table [(columns)] [ON DELETE CASCADE | SET NULL].
+// A column constraint names one referenced column, a table constraint a list.
+void loader::impl::parse_reference_target(token_stream& ts, constraint_def& c, bool one_column) {
+    c.ref_table = ts.name("ORA-00903: invalid table name");
+    if (ts.accept_op(".")) c.ref_table = ts.name("ORA-00903: invalid table name");
+    if (ts.accept_op("(")) {
+        for (;;) {
+            c.ref_cols.push_back(ts.name("ORA-00904: : invalid identifier"));
+            if (ts.accept_op(")")) break;
+            if (one_column) ts.fail("ORA-00907: missing right parenthesis");
+            ts.expect_op(",", "ORA-00907: missing right parenthesis");
+        }
+    }
+    if (ts.accept("ON")) {
+        ts.expect("DELETE", "ORA-00905: missing keyword");
+        if (ts.accept("CASCADE")) {
+            c.delete_rule = "CASCADE";
+        } else {
+            ts.expect("SET", "ORA-00905: missing keyword");
+            ts.expect("NULL", "ORA-00905: missing keyword");
+            c.delete_rule = "SET NULL";
+        }
+    }
+}
+
+// After CHECK: the parenthesised condition, kept as typed.
+void loader::impl::parse_check_body(token_stream& ts, constraint_def& c) {
+    c.type = 'C';
+    if (!ts.is_op("(")) ts.fail("ORA-00906: missing left parenthesis");
+    const std::size_t open = ts.pos();
+    ts.skip_group();
+    c.condition = ts.slice(open + 1, ts.pos() - 2);
+}
+
 // [CONSTRAINT name] PRIMARY KEY (..) | UNIQUE (..) | FOREIGN KEY (..) REFERENCES .. | CHECK (..)
 constraint_def loader::impl::parse_out_of_line(token_stream& ts) {
     constraint_def c;
@@ -1634,25 +1670,9 @@ constraint_def loader::impl::parse_out_of_line(token_stream& ts) {
         c.type = 'R';
         c.cols = cols();
         ts.expect("REFERENCES", "ORA-00905: missing keyword");
-        c.ref_table = ts.name("ORA-00903: invalid table name");
-        if (ts.accept_op(".")) c.ref_table = ts.name("ORA-00903: invalid table name");
-        if (ts.is_op("(")) c.ref_cols = cols();
-        if (ts.accept("ON")) {
-            ts.expect("DELETE", "ORA-00905: missing keyword");
-            if (ts.accept("CASCADE"))
-                c.delete_rule = "CASCADE";
-            else {
-                ts.expect("SET", "ORA-00905: missing keyword");
-                ts.expect("NULL", "ORA-00905: missing keyword");
-                c.delete_rule = "SET NULL";
-            }
-        }
+        parse_reference_target(ts, c, false);
     } else if (ts.accept("CHECK")) {
-        c.type = 'C';
-        if (!ts.is_op("(")) ts.fail("ORA-00906: missing left parenthesis");
-        const std::size_t open = ts.pos();
-        ts.skip_group();
-        c.condition = ts.slice(open + 1, ts.pos() - 2);
+        parse_check_body(ts, c);
     } else {
         ts.fail("ORA-00902: invalid datatype");
     }
@@ -1776,28 +1796,9 @@ column_info loader::impl::parse_column(token_stream& ts, std::vector<constraint_
         } else if (ts.accept("REFERENCES")) {
             k.type = 'R';
             k.cols = {c.name};
-            k.ref_table = ts.name("ORA-00903: invalid table name");
-            if (ts.accept_op(".")) k.ref_table = ts.name("ORA-00903: invalid table name");
-            if (ts.accept_op("(")) {
-                k.ref_cols.push_back(ts.name("ORA-00904: : invalid identifier"));
-                ts.expect_op(")", "ORA-00907: missing right parenthesis");
-            }
-            if (ts.accept("ON")) {
-                ts.expect("DELETE", "ORA-00905: missing keyword");
-                if (ts.accept("CASCADE"))
-                    k.delete_rule = "CASCADE";
-                else {
-                    ts.expect("SET", "ORA-00905: missing keyword");
-                    ts.expect("NULL", "ORA-00905: missing keyword");
-                    k.delete_rule = "SET NULL";
-                }
-            }
+            parse_reference_target(ts, k, true);
         } else if (ts.accept("CHECK")) {
-            k.type = 'C';
-            if (!ts.is_op("(")) ts.fail("ORA-00906: missing left parenthesis");
-            const std::size_t open = ts.pos();
-            ts.skip_group();
-            k.condition = ts.slice(open + 1, ts.pos() - 2);
+            parse_check_body(ts, k);
         } else {
             if (!k.name.empty()) ts.fail("ORA-02253: constraint specification not allowed here");
             break;
