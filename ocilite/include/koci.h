@@ -227,6 +227,11 @@ typedef struct OCIDateTime OCIDateTime;
 #endif
 
 typedef sb4 (*OCICallbackLobRead)(void* ctxp, const void* bufp, ub4 len, ub1 piece);
+typedef sb4 (*OCICallbackLobWrite)(void* ctxp, void* bufp, ub4* lenp, ub1* piece);
+typedef sb4 (*OCICallbackInBind)(void* ictxp, OCIBind* bindp, ub4 iter, ub4 index, void** bufpp,
+                                 ub4* alenp, ub1* piecep, void** indpp);
+typedef sb4 (*OCICallbackOutBind)(void* octxp, OCIBind* bindp, ub4 iter, ub4 index, void** bufpp,
+                                  ub4** alenpp, ub1* piecep, void** indpp, ub2** rcodepp);
 
 KOCI_API sword OCIEnvNlsCreate(OCIEnv** envhpp, ub4 mode, void* ctxp,
                                void* (*malocfp)(void* ctxp, size_t size),
@@ -268,6 +273,15 @@ KOCI_API sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnpp, OCIError* errh
 KOCI_API sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp,
                           ub4 offset, void* bufp, ub4 bufl, void* ctxp,
                           OCICallbackLobRead cbfp, ub2 csid, ub1 csfrm);
+KOCI_API sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindpp, OCIError* errhp,
+                             const OraText* placeholder, sb4 placeh_len, void* valuep,
+                             sb4 value_sz, ub2 dty, void* indp, ub2* alenp, ub2* rcodep,
+                             ub4 maxarr_len, ub4* curelep, ub4 mode);
+KOCI_API sword OCIBindDynamic(OCIBind* bindp, OCIError* errhp, void* ictxp,
+                              OCICallbackInBind icbfp, void* octxp, OCICallbackOutBind ocbfp);
+KOCI_API sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp,
+                           ub4 offset, void* bufp, ub4 buflen, ub1 piece, void* ctxp,
+                           OCICallbackLobWrite cbfp, ub2 csid, ub1 csfrm);
 KOCI_API sword OCILobCharSetForm(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp,
                                  ub1* csfrm);
 KOCI_API sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp,
@@ -302,6 +316,12 @@ typedef sword (*OCIDefineByPos_fn)(OCIStmt*, OCIDefine**, OCIError*, ub4, void*,
                                    ub2*, ub2*, ub4);
 typedef sword (*OCILobRead_fn)(OCISvcCtx*, OCIError*, OCILobLocator*, ub4*, ub4, void*, ub4,
                                void*, OCICallbackLobRead, ub2, ub1);
+typedef sword (*OCIBindByName_fn)(OCIStmt*, OCIBind**, OCIError*, const OraText*, sb4, void*, sb4,
+                                 ub2, void*, ub2*, ub2*, ub4, ub4*, ub4);
+typedef sword (*OCIBindDynamic_fn)(OCIBind*, OCIError*, void*, OCICallbackInBind, void*,
+                                  OCICallbackOutBind);
+typedef sword (*OCILobWrite_fn)(OCISvcCtx*, OCIError*, OCILobLocator*, ub4*, ub4, void*, ub4, ub1,
+                               void*, OCICallbackLobWrite, ub2, ub1);
 typedef sword (*OCILobCharSetForm_fn)(OCIEnv*, OCIError*, const OCILobLocator*, ub1*);
 typedef sword (*OCILobGetLength_fn)(OCISvcCtx*, OCIError*, OCILobLocator*, ub4*);
 typedef sword (*OCIDateTimeGetDate_fn)(void*, OCIError*, const OCIDateTime*, sb2*, ub1*, ub1*);
