@@ -949,4 +949,34 @@ KOCI_API sword OCIDateTimeGetTime(void* hndl, OCIError* errhp, OCIDateTime* date
     return OCI_SUCCESS;
 }
 
+// Binds and LOB writes belong to statements that change data, which this engine does not run
+// through the interface yet: they answer as a server without the feature does.
+KOCI_API sword OCIBindByName(OCIStmt* stmtp, OCIBind** /*bindpp*/, OCIError* errhp,
+                             const OraText* /*placeholder*/, sb4 /*placeh_len*/, void* /*valuep*/,
+                             sb4 /*value_sz*/, ub2 /*dty*/, void* /*indp*/, ub2* /*alenp*/,
+                             ub2* /*rcodep*/, ub4 /*maxarr_len*/, ub4* /*curelep*/, ub4 /*mode*/) {
+    auto* err = find_as<err_h>(errhp, OCI_HTYPE_ERROR);
+    if (!find_as<stmt_h>(stmtp, OCI_HTYPE_STMT) || !err) return OCI_INVALID_HANDLE;
+    return fail(err, 3001);
+}
+
+KOCI_API sword OCIBindDynamic(OCIBind* bindp, OCIError* errhp, void* /*ictxp*/,
+                              OCICallbackInBind /*icbfp*/, void* /*octxp*/,
+                              OCICallbackOutBind /*ocbfp*/) {
+    // No bind handle can exist yet, so every handle given here is invalid.
+    (void)bindp;
+    (void)errhp;
+    return OCI_INVALID_HANDLE;
+}
+
+KOCI_API sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* /*amtp*/,
+                           ub4 /*offset*/, void* /*bufp*/, ub4 /*buflen*/, ub1 /*piece*/,
+                           void* /*ctxp*/, OCICallbackLobWrite /*cbfp*/, ub2 /*csid*/,
+                           ub1 /*csfrm*/) {
+    auto* err = find_as<err_h>(errhp, OCI_HTYPE_ERROR);
+    if (!find_as<svcctx_h>(svchp, OCI_HTYPE_SVCCTX) || !err || !find_as<lob_h>(locp, OCI_DTYPE_LOB))
+        return OCI_INVALID_HANDLE;
+    return fail(err, 3001);
+}
+
 }  // extern "C"

@@ -39,6 +39,7 @@ constexpr message_row kMessages[] = {
     {1741, "illegal zero-length identifier"},
     {1742, "comment not properly terminated"},
     {1756, "quoted string not properly terminated"},
+    {3001, "unimplemented feature"},
     {3113, "end-of-file on communication channel"},
     {3114, "not connected to ORACLE"},
     {12154, "TNS:could not resolve the connect identifier specified"},

@@ -320,6 +320,34 @@ bool library_mapped() {
     return false;
 }
 
+// Every entry point that koci.h declares is exported, so a client that resolves its whole table
+// of functions at start-up never meets a missing symbol.
+TEST_F(SessionTest, ExportsEveryDeclaredFunction) {
+    for (const char* name :
+         {"OCIEnvNlsCreate", "OCIHandleAlloc", "OCIHandleFree", "OCIDescriptorAlloc",
+          "OCIDescriptorFree", "OCIServerAttach", "OCIServerDetach", "OCISessionBegin",
+          "OCISessionEnd", "OCIAttrSet", "OCIAttrGet", "OCIParamGet", "OCIErrorGet",
+          "OCIStmtPrepare", "OCIStmtExecute", "OCIStmtFetch", "OCIStmtFetch2", "OCIDefineByPos",
+          "OCIBindByName", "OCIBindDynamic", "OCILobRead", "OCILobWrite", "OCILobCharSetForm",
+          "OCILobGetLength", "OCIDateTimeGetDate", "OCIDateTimeGetTime"})
+        EXPECT_NE(nullptr, dlsym(api.lib, name)) << name;
+}
+
+TEST_F(SessionTest, BindAndLobWriteAnswerUnimplementedFeature) {
+    fixture_db db;
+    session s(api);
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+    OCIStmt* st = s.new_stmt();
+    auto bind = reinterpret_cast<OCIBindByName_fn>(dlsym(api.lib, "OCIBindByName"));
+    ASSERT_NE(nullptr, bind);
+    OCIBind* b = nullptr;
+    const std::u16string name = u":1";
+    EXPECT_EQ(OCI_ERROR, bind(st, &b, s.err, reinterpret_cast<const OraText*>(name.data()),
+                              static_cast<sb4>(name.size() * 2), nullptr, 0, SQLT_RDD, nullptr,
+                              nullptr, nullptr, 0, nullptr, OCI_DATA_AT_EXEC));
+    EXPECT_EQ("ORA-03001: unimplemented feature\n", s.error_text());
+}
+
 // Not a SessionTest: no other load of the library may be alive, so that every dlclose
 // really unloads it.
 TEST(LibraryLifetime, LoadsAndUnloadsRepeatedly) {
