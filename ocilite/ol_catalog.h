@@ -20,7 +20,11 @@
 //                           stored blank-padded to their length as Oracle keeps them
 //   DATE                    TEXT 'YYYY-MM-DD HH24:MI:SS'
 //   TIMESTAMP(n)            TEXT 'YYYY-MM-DD HH24:MI:SS.fffffffff' (9 fraction digits)
-//   TIMESTAMP WITH [LOCAL] TIME ZONE, INTERVAL ...  TEXT in Oracle's display form
+//   TIMESTAMP(n) WITH TIME ZONE     TEXT 'YYYY-MM-DD HH24:MI:SS.fffffffff ZONE': the local
+//                           time and the zone in TZR form ('+02:00', '-08:00', 'US/Pacific')
+//   TIMESTAMP(n) WITH LOCAL TIME ZONE   TEXT as TIMESTAMP, in the database time zone (UTC)
+//   INTERVAL YEAR(p) TO MONTH       TEXT in Oracle's form at the column's precision: '+02-03'
+//   INTERVAL DAY(p) TO SECOND(s)    TEXT likewise: '+03 04:05:06.123000'
 //   RAW/LONG RAW/BLOB       BLOB
 //   BINARY_FLOAT/DOUBLE     REAL
 //   ROWID                   TEXT

@@ -16,6 +16,7 @@
 #include "ol_catalog.h"
 #include "ol_lexer.h"
 #include "ol_script.h"
+#include "ol_text.h"
 #include "ol_values.h"
 
 namespace ocilite::load {
@@ -430,6 +431,7 @@ struct value {
     std::string str;  // text, or raw bytes
     date_time dt;
     bool timestamp = false;  // a date with fractional seconds (TIMESTAMP)
+    std::string zone;        // a TIMESTAMP WITH TIME ZONE's zone in TZR form; empty: none
     double real = 0;
 
     static value null() { return {}; }
@@ -611,6 +613,7 @@ struct loader::impl {
     std::map<std::string, int64_t> row_nextval;  // NEXTVAL values of the current row
     std::string nls_date_format = "DD-MON-RR";
     std::string nls_timestamp_format = "DD-MON-RR HH.MI.SSXFF AM";
+    std::string nls_timestamp_tz_format = "DD-MON-RR HH.MI.SSXFF AM TZR";
     date_time now;
     bool stop_script = false;
 
@@ -895,6 +898,10 @@ struct loader::impl {
     decimal as_number(const value& v, int line);
     std::string as_text(const value& v);
     date_time as_date(const value& v, const std::string& mask, int line);
+    // A value for a TIMESTAMP WITH [LOCAL] TIME ZONE column: its date and time and its zone
+    // (empty when it has none; the session zone UTC then applies).
+    date_time as_zoned(const value& v, std::string& zone, int line);
+    value interval_literal(token_stream& ts, const std::string& text, int line);
 };
 
 // ------------------------------------------------------------ expressions
@@ -946,6 +953,107 @@ date_time loader::impl::as_date(const value& v, const std::string& mask, int lin
     const auto d = parse_datetime(v.str, mask, now, ora);
     if (!d) throw sql_error{ora, line};
     return *d;
+}
+
+date_time loader::impl::as_zoned(const value& v, std::string& zone, int line) {
+    if (v.t == value::tag::date) {
+        zone = v.zone;
+        return v.dt;
+    }
+    if (v.t != value::tag::text)
+        throw sql_error{
+            std::string("ORA-00932: inconsistent datatypes: expected TIMESTAMP WITH TIME ZONE "
+                        "got ") +
+                type_word(v),
+            line};
+    // Text converts by NLS_TIMESTAMP_TZ_FORMAT; without a zone by the timestamp or date format.
+    std::string ora;
+    auto d = parse_datetime(v.str, nls_timestamp_tz_format, now, ora, &zone);
+    if (d) return *d;
+    std::string ignored;
+    zone.clear();
+    d = parse_datetime(v.str, nls_timestamp_format, now, ignored);
+    if (!d) d = parse_datetime(v.str, nls_date_format, now, ignored);
+    if (!d) throw sql_error{ora, line};
+    return *d;
+}
+
+// INTERVAL 'text' YEAR[(p)] TO MONTH | DAY[(p)] TO SECOND[(s)], or one field: YEAR, MONTH,
+// DAY, HOUR, MINUTE or SECOND with an optional leading precision.  The value is the interval
+// text, which the column it is stored in checks and writes in its own precision.
+value loader::impl::interval_literal(token_stream& ts, const std::string& text, int line) {
+    auto precision = [&](int dflt) {
+        int p = dflt;
+        if (ts.accept_op("(")) {
+            const token& t = ts.next();
+            const auto d = decimal::parse(t.text);
+            const auto v = d ? d->to_int64() : std::nullopt;
+            if (t.kind != tok_kind::number || !v || *v < 0 || *v > 9)
+                throw sql_error{"ORA-30088: datetime/interval precision is out of range", line};
+            p = static_cast<int>(*v);
+            ts.expect_op(")", "ORA-00907: missing right parenthesis");
+        }
+        return p;
+    };
+    const auto invalid = [&] { return sql_error{"ORA-01867: the interval is invalid", line}; };
+    const auto too_small = [&] {
+        return sql_error{"ORA-01873: the leading precision of the interval is too small", line};
+    };
+    const token& unit = ts.next();
+    const std::string field = unit.kind == tok_kind::ident ? unit.text : std::string();
+    const int leading = precision(2);
+    if (field == "YEAR" || field == "MONTH") {
+        std::int64_t months = 0;
+        if (field == "YEAR" && ts.accept("TO")) {
+            ts.expect("MONTH", "ORA-00905: missing keyword");
+            if (!ocilite::parse_interval_ym(text, months) || text.find('-', 1) == std::string::npos)
+                throw invalid();
+            if (ocilite::digit_count(months / 12) > leading) throw too_small();
+        } else {
+            // One field: a whole number of years or months.
+            if (!ocilite::parse_interval_ym(text, months) || text.find('-', 1) != std::string::npos)
+                throw invalid();
+            const std::int64_t n = months / 12;
+            if (ocilite::digit_count(n) > leading) throw too_small();
+            if (field == "MONTH") months = n;
+        }
+        return value::of_text(ocilite::interval_ym_text(months, 1));
+    }
+    if (field == "DAY" && ts.accept("TO")) {
+        ts.expect("SECOND", "ORA-00905: missing keyword");
+        precision(6);
+        ocilite::interval_ds v;
+        if (!ocilite::parse_interval_ds(text, v)) throw invalid();
+        if (ocilite::digit_count(v.days) > leading) throw too_small();
+        return value::of_text(ocilite::interval_ds_text(v, 1, 9));
+    }
+    if (field == "DAY" || field == "HOUR" || field == "MINUTE" || field == "SECOND") {
+        if (field == "SECOND") precision(6);
+        const auto d = decimal::parse(text);
+        if (!d || (field != "SECOND" && !d->is_integer())) throw invalid();
+        // The whole part and (for seconds) the fraction, from the canonical text "12.5".
+        std::string digits = (d->neg ? negate(*d) : *d).text();
+        const auto point = digits.find('.');
+        std::string fraction = point == std::string::npos ? "" : digits.substr(point + 1);
+        digits = digits.substr(0, point);
+        if (digits.size() > static_cast<std::size_t>(std::max(leading, 1))) throw too_small();
+        const std::int64_t n = digits.empty() ? 0 : std::stoll(digits);
+        fraction.resize(9, '0');
+        const std::int64_t per_day = field == "DAY"      ? 1
+                                     : field == "HOUR"   ? 24
+                                     : field == "MINUTE" ? 1440
+                                                         : 86400;
+        std::int64_t rest = n % per_day * (86400 / per_day);  // seconds within the day
+        ocilite::interval_ds v;
+        v.negative = d->neg;
+        v.days = n / per_day;
+        v.hours = static_cast<int>(rest / 3600);
+        v.minutes = static_cast<int>(rest / 60 % 60);
+        v.seconds = static_cast<int>(rest % 60);
+        v.nanos = static_cast<std::uint32_t>(std::stoul(fraction.substr(0, 9)));
+        return value::of_text(ocilite::interval_ds_text(v, 1, 9));
+    }
+    throw sql_error{"ORA-03001: unimplemented feature", line};
 }
 
 value loader::impl::expr(token_stream& ts) {
@@ -1062,14 +1170,27 @@ value loader::impl::primary(token_stream& ts) {
         if ((name == "DATE" || name == "TIMESTAMP") && ts.peek().kind == tok_kind::string) {
             const std::string lit = ts.next().text;
             std::string ora;
+            std::string zone;
+            // A TIMESTAMP literal may end in a zone: '1999-12-01 11:00:00 -8:00', '... UTC'.
+            const auto time_at = lit.find(':');
+            const bool zoned = time_at != std::string::npos &&
+                               lit.find_first_of(" \t", time_at) != std::string::npos;
+            const std::string mask =
+                std::string("YYYY-MM-DD HH24:MI:SS") +
+                (lit.find('.', time_at == std::string::npos ? 0 : time_at) != std::string::npos
+                     ? ".FF"
+                     : "") +
+                (zoned ? " TZR" : "");
             const auto d = name == "DATE" ? parse_datetime(lit, "YYYY-MM-DD", now, ora)
-                                          : parse_datetime(lit,
-                                                           lit.find('.') != std::string::npos
-                                                               ? "YYYY-MM-DD HH24:MI:SS.FF"
-                                                               : "YYYY-MM-DD HH24:MI:SS",
-                                                           now, ora);
+                                          : parse_datetime(lit, mask, now, ora, &zone);
             if (!d) throw sql_error{ora, line};
-            return value::of_date(*d, name == "TIMESTAMP");
+            value v = value::of_date(*d, name == "TIMESTAMP");
+            v.zone = zone;
+            return v;
+        }
+        if (name == "INTERVAL" && ts.peek().kind == tok_kind::string) {
+            const std::string lit = ts.next().text;
+            return interval_literal(ts, lit, line);
         }
         if (name == "SYSDATE" || name == "CURRENT_DATE") return value::of_date(now, false);
         if (name == "SYSTIMESTAMP" || name == "CURRENT_TIMESTAMP" || name == "LOCALTIMESTAMP") {
@@ -1117,6 +1238,18 @@ value loader::impl::call(const std::string& fn, std::vector<value>& a, int line)
         if (a.size() < lo || a.size() > hi)
             throw sql_error{"ORA-00909: invalid number of arguments", line};
     };
+    if (fn == "TO_TIMESTAMP_TZ") {
+        arity(1, 3);
+        if (a[0].is_null()) return value::null();
+        const std::string mask = a.size() > 1 ? as_text(a[1]) : nls_timestamp_tz_format;
+        std::string ora;
+        std::string zone;
+        const auto d = parse_datetime(as_text(a[0]), mask, now, ora, &zone);
+        if (!d) throw sql_error{ora, line};
+        value v = value::of_date(*d, true);
+        v.zone = zone;
+        return v;
+    }
     if (fn == "TO_DATE" || fn == "TO_TIMESTAMP") {
         arity(1, 3);
         if (a[0].is_null()) return value::null();
@@ -1363,10 +1496,36 @@ cell loader::impl::store(const value& v, const column_info& c, const std::string
         case kind::long_text:
         case kind::rowid:
         case kind::named:
-        case kind::interval_ym:
-        case kind::interval_ds:
             if (v.t == value::tag::raw) return v.str;
             return as_text(v);
+        case kind::interval_ym:
+        case kind::interval_ds: {
+            // Stored in Oracle's text form at the column's precisions ("+02-03",
+            // "+03 04:05:06.123000"); a character value converts as Oracle converts it.
+            if (v.t != value::tag::text)
+                throw sql_error{std::string("ORA-00932: inconsistent datatypes: expected ") +
+                                    (t.k == kind::interval_ym ? "INTERVAL YEAR TO MONTH"
+                                                              : "INTERVAL DAY TO SECOND") +
+                                    " got " + type_word(v),
+                                line};
+            const int leading = t.precision.value_or(2);
+            const sql_error too_small{
+                "ORA-01873: the leading precision of the interval is too small", line};
+            if (t.k == kind::interval_ym) {
+                std::int64_t months = 0;
+                if (!ocilite::parse_interval_ym(v.str, months))
+                    throw sql_error{"ORA-01867: the interval is invalid", line};
+                if (ocilite::digit_count(months / 12) > leading) throw too_small;
+                return ocilite::interval_ym_text(months, leading);
+            }
+            ocilite::interval_ds ds;
+            if (!ocilite::parse_interval_ds(v.str, ds))
+                throw sql_error{"ORA-01867: the interval is invalid", line};
+            const int fraction = t.scale.value_or(6);
+            ds = ocilite::round_interval(ds, fraction);
+            if (ocilite::digit_count(ds.days) > leading) throw too_small;
+            return ocilite::interval_ds_text(ds, leading, fraction);
+        }
         case kind::date: {
             date_time d = as_date(v, nls_date_format, line);
             d.nanos = 0;
@@ -1387,15 +1546,19 @@ cell loader::impl::store(const value& v, const column_info& c, const std::string
         }
         case kind::timestamp_tz:
         case kind::timestamp_ltz: {
-            if (v.t == value::tag::text) return v.str;
-            const date_time d =
-                round_fraction(as_date(v, nls_timestamp_format, line), t.scale.value_or(6));
-            const int f = t.scale.value_or(6);
-            std::string s =
-                format_datetime(d, f > 0 ? "DD-MON-RR HH.MI.SSXFF" + std::to_string(f) + " AM"
-                                         : "DD-MON-RR HH.MI.SS AM");
-            if (t.k == kind::timestamp_tz) s += " +00:00";
-            return s;
+            // WITH TIME ZONE keeps the local time and its zone; WITH LOCAL TIME ZONE is kept in
+            // the database zone, UTC.  A value without a zone is in the session zone, UTC.
+            std::string zone;
+            date_time d = as_zoned(v, zone, line);
+            if (t.k == kind::timestamp_tz)
+                return storage_timestamp(d, t.scale.value_or(6)) + " " +
+                       (zone.empty() ? "+00:00" : zone);
+            if (!zone.empty()) {
+                const auto offset = zone_offset_minutes(zone);
+                if (!offset) throw sql_error{"ORA-01882: timezone region not found", line};
+                d = shift_minutes(d, -*offset);
+            }
+            return storage_timestamp(d, t.scale.value_or(6));
         }
         case kind::raw:
         case kind::long_raw:
@@ -3034,6 +3197,8 @@ void loader::impl::statement(token_stream& ts, int line) {
                     nls_date_format = v.text;
                 if (param == "NLS_TIMESTAMP_FORMAT" && v.kind == tok_kind::string)
                     nls_timestamp_format = v.text;
+                if (param == "NLS_TIMESTAMP_TZ_FORMAT" && v.kind == tok_kind::string)
+                    nls_timestamp_tz_format = v.text;
             }
             return;
         }

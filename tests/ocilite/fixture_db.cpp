@@ -52,7 +52,7 @@ INSERT INTO ALLTYPES VALUES(1, 'hello', 'ab   ', 'Привет', 'xy ', '-.25', 
   '2024-03-05 13:14:15', '2024-03-05 13:14:15.123456000',
   'The quick brown fox jumps over the lazy dog. Grüße, €uro!', 'nclob text',
   x'000102FF', x'DEADBEEF', 'long text', 1.5, 2.25, 'AAAR3sAAEAAAACXAAA',
-  '05-MAR-24 01.14.15.000000000 PM +02:00', '+03 04:05:06.123000', '<a/>', 'ADDRESS_T(1)',
+  '2024-03-05 13:14:15.000000000 +02:00', '+03 04:05:06.123000', '<a/>', 'ADDRESS_T(1)',
   x'CAFE', '1999-12-31 23:59:59.999000000');
 INSERT INTO ALLTYPES(ID) VALUES(2);
 INSERT INTO ALLTYPES(ID, VC, CL, BL, RW) VALUES(3, '', '', x'', x'');

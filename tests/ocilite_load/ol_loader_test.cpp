@@ -307,8 +307,35 @@ INSTANTIATE_TEST_SUITE_P(
         stored_case{"BLOB", "UTL_RAW.CAST_TO_RAW('{}')", "blob:7B7D"},
         stored_case{"BLOB", "EMPTY_BLOB()", "blob:"},
         stored_case{"CLOB", "'long text'", "text:long text"},
-        stored_case{"INTERVAL DAY TO SECOND", "'+01 02:03:04.000000'",
-                    "text:+01 02:03:04.000000"}));
+        stored_case{"INTERVAL DAY TO SECOND", "'+01 02:03:04.000000'", "text:+01 02:03:04.000000"},
+        // Intervals: the text form at the column's precisions, whatever form came in.
+        stored_case{"INTERVAL DAY TO SECOND", "'3 4:05:06.1234567'", "text:+03 04:05:06.123457"},
+        stored_case{"INTERVAL DAY(3) TO SECOND(0)", "'-1 23:59:59.5'", "text:-002 00:00:00"},
+        stored_case{"INTERVAL DAY TO SECOND", "INTERVAL '3 04:05:06.123' DAY TO SECOND",
+                    "text:+03 04:05:06.123000"},
+        stored_case{"INTERVAL DAY TO SECOND", "INTERVAL '36' HOUR", "text:+01 12:00:00.000000"},
+        stored_case{"INTERVAL DAY TO SECOND", "INTERVAL '-90.25' SECOND",
+                    "text:-00 00:01:30.250000"},
+        stored_case{"INTERVAL YEAR TO MONTH", "'2-3'", "text:+02-03"},
+        stored_case{"INTERVAL YEAR(4) TO MONTH", "INTERVAL '-12-11' YEAR TO MONTH",
+                    "text:-0012-11"},
+        stored_case{"INTERVAL YEAR TO MONTH", "INTERVAL '30' MONTH", "text:+02-06"},
+        stored_case{"INTERVAL YEAR TO MONTH", "INTERVAL '12' YEAR", "text:+12-00"},
+        // Zoned timestamps: the local time and the zone; LOCAL TIME ZONE in UTC.  A value
+        // without a zone is in the session zone, UTC.
+        stored_case{"TIMESTAMP WITH TIME ZONE", "TIMESTAMP '1924-07-01 11:00:00.5 -8:00'",
+                    "text:1924-07-01 11:00:00.500000000 -08:00"},
+        stored_case{"TIMESTAMP(0) WITH TIME ZONE", "'05-MAR-24 01.14.15.6 PM US/Pacific'",
+                    "text:2024-03-05 13:14:16.000000000 US/Pacific"},
+        stored_case{"TIMESTAMP WITH TIME ZONE",
+                    "TO_TIMESTAMP_TZ('1999-12-01 11:00:00 +5:30', 'YYYY-MM-DD HH24:MI:SS TZH:TZM')",
+                    "text:1999-12-01 11:00:00.000000000 +05:30"},
+        stored_case{"TIMESTAMP WITH TIME ZONE", "TIMESTAMP '2021-02-04 13:20:22'",
+                    "text:2021-02-04 13:20:22.000000000 +00:00"},
+        stored_case{"TIMESTAMP WITH LOCAL TIME ZONE", "TIMESTAMP '2021-01-01 01:30:00 +02:00'",
+                    "text:2020-12-31 23:30:00.000000000"},
+        stored_case{"TIMESTAMP(3) WITH LOCAL TIME ZONE", "'04-FEB-21 01.20.22.2456 PM'",
+                    "text:2021-02-04 13:20:22.246000000"}));
 
 struct reject_case {
     const char* type;
@@ -349,7 +376,22 @@ INSTANTIATE_TEST_SUITE_P(
         reject_case{"DATE", "'2020-01-01'", "ORA-01"}, reject_case{"RAW(2)", "'zz'", "ORA-01465"},
         reject_case{"RAW(2)", "HEXTORAW('010203')", "ORA-12899"},
         reject_case{"NUMBER", "nosuch(1)", "ORA-00904"}, reject_case{"NUMBER", "1/0", "ORA-01476"},
-        reject_case{"NUMBER", "1, 2", "ORA-00913: too many values"}));
+        reject_case{"NUMBER", "1, 2", "ORA-00913: too many values"},
+        reject_case{"INTERVAL YEAR TO MONTH", "'2-12'", "ORA-01867: the interval is invalid"},
+        reject_case{"INTERVAL YEAR TO MONTH", "'123-1'",
+                    "ORA-01873: the leading precision of the interval is too small"},
+        reject_case{"INTERVAL DAY TO SECOND", "'1 25:00:00'", "ORA-01867"},
+        reject_case{"INTERVAL YEAR TO MONTH", "INTERVAL '123' YEAR(3)", "ORA-01873"},
+        reject_case{"INTERVAL YEAR TO MONTH", "INTERVAL '123' YEAR", "ORA-01873"},
+        reject_case{"INTERVAL DAY TO SECOND", "INTERVAL '100 1:2:3' DAY TO SECOND", "ORA-01873"},
+        reject_case{"INTERVAL DAY TO SECOND", "5",
+                    "ORA-00932: inconsistent datatypes: expected INTERVAL DAY TO SECOND got "
+                    "NUMBER"},
+        reject_case{"TIMESTAMP WITH TIME ZONE", "'2021-02-04 13:20:22 +02:00'", "ORA-01"},
+        reject_case{"TIMESTAMP WITH TIME ZONE", "TIMESTAMP '2021-02-04 13:20:22 +16:00'",
+                    "ORA-01874"},
+        reject_case{"TIMESTAMP WITH LOCAL TIME ZONE", "TIMESTAMP '2021-02-04 13:20:22 US/Pacific'",
+                    "ORA-01882: timezone region not found"}));
 
 TEST(Insert, ColumnListsNullsAndUniqueKeys) {
     temp_db db;
