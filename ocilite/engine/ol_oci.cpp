@@ -950,33 +950,43 @@ KOCI_API sword OCIDateTimeGetTime(void* hndl, OCIError* errhp, OCIDateTime* date
 }
 
 // Binds and LOB writes belong to statements that change data, which this engine does not run
-// through the interface yet: they answer as a server without the feature does.
-KOCI_API sword OCIBindByName(OCIStmt* stmtp, OCIBind** /*bindpp*/, OCIError* errhp,
-                             const OraText* /*placeholder*/, sb4 /*placeh_len*/, void* /*valuep*/,
+// through the interface yet.  The calls check what Oracle checks first (handles, the
+// placeholder's name, the locator) and then answer as a server without the feature would.
+KOCI_API sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindpp, OCIError* errhp,
+                             const OraText* placeholder, sb4 placeh_len, void* /*valuep*/,
                              sb4 /*value_sz*/, ub2 /*dty*/, void* /*indp*/, ub2* /*alenp*/,
                              ub2* /*rcodep*/, ub4 /*maxarr_len*/, ub4* /*curelep*/, ub4 /*mode*/) {
+    auto* s = find_as<stmt_h>(stmtp, OCI_HTYPE_STMT);
     auto* err = find_as<err_h>(errhp, OCI_HTYPE_ERROR);
-    if (!find_as<stmt_h>(stmtp, OCI_HTYPE_STMT) || !err) return OCI_INVALID_HANDLE;
+    if (!s || !err || !bindpp) return OCI_INVALID_HANDLE;
+    // A name that the prepared text does not hold is an illegal variable name.
+    const std::string name =
+        placeh_len > 0 ? text_in(env_of(s), placeholder, static_cast<std::size_t>(placeh_len)) : "";
+    if (!s->prepared || !has_placeholder(s->sql, name)) return fail(err, 1036);
     return fail(err, 3001);
 }
 
 KOCI_API sword OCIBindDynamic(OCIBind* bindp, OCIError* errhp, void* /*ictxp*/,
                               OCICallbackInBind /*icbfp*/, void* /*octxp*/,
                               OCICallbackOutBind /*ocbfp*/) {
-    // No bind handle can exist yet, so every handle given here is invalid.
+    // OCIBindByName hands out no bind handle yet, so every handle given here is invalid.
     (void)bindp;
     (void)errhp;
     return OCI_INVALID_HANDLE;
 }
 
-KOCI_API sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* /*amtp*/,
+KOCI_API sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp,
                            ub4 /*offset*/, void* /*bufp*/, ub4 /*buflen*/, ub1 /*piece*/,
                            void* /*ctxp*/, OCICallbackLobWrite /*cbfp*/, ub2 /*csid*/,
                            ub1 /*csfrm*/) {
     auto* err = find_as<err_h>(errhp, OCI_HTYPE_ERROR);
-    if (!find_as<svcctx_h>(svchp, OCI_HTYPE_SVCCTX) || !err || !find_as<lob_h>(locp, OCI_DTYPE_LOB))
+    auto* lob = find_as<lob_h>(locp, OCI_DTYPE_LOB);
+    // A locator that holds no LOB (never fetched, or NULL) is no LOB, as for the reads.
+    if (!find_as<svcctx_h>(svchp, OCI_HTYPE_SVCCTX) || !err || !lob || !lob->data)
         return OCI_INVALID_HANDLE;
-    return fail(err, 3001);
+    if (!amtp) return fail(err, 24801);
+    // Every locator comes from a query without FOR UPDATE, whose rows are not locked.
+    return fail(err, 22920);
 }
 
 }  // extern "C"

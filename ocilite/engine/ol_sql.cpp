@@ -29,6 +29,7 @@ constexpr message_row kMessages[] = {
     {1007, "variable not in select list"},
     {1012, "not logged on"},
     {1017, "invalid username/password; logon denied"},
+    {1036, "illegal variable name/number"},
     {1031, "insufficient privileges"},
     {1403, "no data found"},
     {1405, "fetched column value is NULL"},
@@ -43,6 +44,7 @@ constexpr message_row kMessages[] = {
     {3113, "end-of-file on communication channel"},
     {3114, "not connected to ORACLE"},
     {12154, "TNS:could not resolve the connect identifier specified"},
+    {22920, "row containing the LOB value is not locked"},
     {24315, "illegal attribute type"},
     {24333, "zero iteration count"},
     {24334, "no descriptor for this position"},
@@ -411,6 +413,51 @@ bool rewrite_sql(std::string_view in, std::string& out, ora_error& err,
         }
     }
     err = make_error(900);
+    return false;
+}
+
+bool has_placeholder(std::string_view sql, std::string_view name) {
+    if (!name.empty() && name.front() == ':') name.remove_prefix(1);
+    std::string wanted;
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+        wanted = name.substr(1, name.size() - 2);
+    else
+        for (const char c : name)
+            wanted.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    if (wanted.empty()) return false;
+    const std::size_t n = sql.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = sql[i];
+        if (c == '\'' || c == '"') {
+            const auto end = sql.find(c, i + 1);
+            if (end == std::string_view::npos) return false;
+            i = end;
+        } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+            while (i < n && sql[i] != '\n') ++i;
+        } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+            const auto end = sql.find("*/", i + 2);
+            if (end == std::string_view::npos) return false;
+            i = end + 1;
+        } else if (c == ':' && i + 1 < n) {
+            std::string got;
+            std::size_t j = i + 1;
+            if (sql[j] == '"') {
+                const auto end = sql.find('"', j + 1);
+                if (end == std::string_view::npos) return false;
+                got = sql.substr(j + 1, end - j - 1);
+                j = end + 1;
+            } else {
+                while (j < n &&
+                       (is_word_char(sql[j]) || std::isdigit(static_cast<unsigned char>(sql[j])))) {
+                    got.push_back(
+                        static_cast<char>(std::toupper(static_cast<unsigned char>(sql[j]))));
+                    ++j;
+                }
+            }
+            if (got == wanted) return true;
+            i = j - 1;
+        }
+    }
     return false;
 }
 

@@ -40,6 +40,10 @@ std::string format_error(const ora_error& e);
 bool rewrite_sql(std::string_view oracle, std::string& sqlite, ora_error& err,
                  const std::set<std::string>& schemas = {"SYS"});
 
+// True when the statement text has the placeholder `name` (":1", "1", ":id"; unquoted names
+// compare without regard to case), outside literals, quoted names and comments.
+bool has_placeholder(std::string_view sql, std::string_view name);
+
 // Maps an error message of sqlite3_prepare / sqlite3_step to Oracle's error.
 ora_error map_sqlite_error(std::string_view message);
 

@@ -333,19 +333,81 @@ TEST_F(SessionTest, ExportsEveryDeclaredFunction) {
         EXPECT_NE(nullptr, dlsym(api.lib, name)) << name;
 }
 
-TEST_F(SessionTest, BindAndLobWriteAnswerUnimplementedFeature) {
+// The writer's calls cannot run yet: they check what Oracle checks and answer with Oracle
+// errors, never a missing symbol or a success that did nothing.
+TEST_F(SessionTest, BindsAndLobWritesAnswerOracleErrors) {
     fixture_db db;
     session s(api);
     ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
-    OCIStmt* st = s.new_stmt();
     auto bind = reinterpret_cast<OCIBindByName_fn>(dlsym(api.lib, "OCIBindByName"));
+    auto dynamic = reinterpret_cast<OCIBindDynamic_fn>(dlsym(api.lib, "OCIBindDynamic"));
+    auto write = reinterpret_cast<OCILobWrite_fn>(dlsym(api.lib, "OCILobWrite"));
     ASSERT_NE(nullptr, bind);
+    ASSERT_NE(nullptr, dynamic);
+    ASSERT_NE(nullptr, write);
+
+    OCIStmt* st = s.new_stmt();
+    const std::u16string sql =
+        u16("INSERT /*+ APPEND */ INTO emp(empno, ename) VALUES (:1, ':2' || :Name) "
+            "RETURNING ROWID INTO :rid -- :3");
+    ASSERT_EQ(OCI_SUCCESS,
+              api.StmtPrepare(st, s.err, reinterpret_cast<const OraText*>(sql.data()),
+                              static_cast<ub4>(sql.size() * 2), OCI_NTV_SYNTAX, OCI_DEFAULT));
+    struct row {
+        const char* name;
+        int code;
+    };
+    const row rows[] = {{":1", 3001},   {":NAME", 3001}, {":name", 3001},
+                        {":RID", 3001}, {":2", 1036},    {":3", 1036},
+                        {":4", 1036},   {"", 1036},      {":\"rid\"", 1036}};
+    for (const auto& r : rows) {
+        const std::u16string name = u16(r.name);
+        OCIBind* b = nullptr;
+        char value[8] = {};
+        EXPECT_EQ(OCI_ERROR, bind(st, &b, s.err, reinterpret_cast<const OraText*>(name.data()),
+                                  static_cast<sb4>(name.size() * 2), value, sizeof value, SQLT_STR,
+                                  nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT))
+            << r.name;
+        EXPECT_EQ(r.code, s.error_code()) << r.name;
+        EXPECT_EQ(nullptr, b) << r.name;
+    }
+    // An unprepared statement has no placeholders at all.
+    OCIStmt* fresh = s.new_stmt();
+    const std::u16string one = u":1";
     OCIBind* b = nullptr;
-    const std::u16string name = u":1";
-    EXPECT_EQ(OCI_ERROR, bind(st, &b, s.err, reinterpret_cast<const OraText*>(name.data()),
-                              static_cast<sb4>(name.size() * 2), nullptr, 0, SQLT_RDD, nullptr,
-                              nullptr, nullptr, 0, nullptr, OCI_DATA_AT_EXEC));
-    EXPECT_EQ("ORA-03001: unimplemented feature\n", s.error_text());
+    EXPECT_EQ(OCI_ERROR,
+              bind(fresh, &b, s.err, reinterpret_cast<const OraText*>(one.data()), 4, nullptr, 0,
+                   SQLT_RDD, nullptr, nullptr, nullptr, 0, nullptr, OCI_DATA_AT_EXEC));
+    EXPECT_EQ("ORA-01036: illegal variable name/number\n", s.error_text());
+    // No bind handle exists, so none can be given to OCIBindDynamic.
+    EXPECT_EQ(OCI_INVALID_HANDLE,
+              dynamic(reinterpret_cast<OCIBind*>(st), s.err, nullptr, nullptr, nullptr, nullptr));
+    s.free_stmt(fresh);
+    s.free_stmt(st);
+
+    // A fetched LOB was selected without FOR UPDATE: its row is not locked.
+    st = s.new_stmt();
+    ASSERT_EQ(OCI_SUCCESS, s.execute(st, "select cl from alltypes where id = 1"));
+    OCILobLocator* lob = nullptr;
+    OCILobLocator* unfetched = nullptr;
+    api.DescriptorAlloc(s.env, reinterpret_cast<void**>(&lob), OCI_DTYPE_LOB, 0, nullptr);
+    api.DescriptorAlloc(s.env, reinterpret_cast<void**>(&unfetched), OCI_DTYPE_LOB, 0, nullptr);
+    OCIDefine* d = nullptr;
+    sb2 ind = 0;
+    api.DefineByPos(st, &d, s.err, 1, &lob, -1, SQLT_CLOB, &ind, nullptr, nullptr, OCI_DEFAULT);
+    ASSERT_EQ(OCI_SUCCESS, api.StmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));
+    char text[] = "new text";
+    ub4 amount = sizeof text - 1;
+    EXPECT_EQ(OCI_ERROR, write(s.svc, s.err, lob, &amount, 1, text, amount, OCI_ONE_PIECE, nullptr,
+                               nullptr, 0, SQLCS_IMPLICIT));
+    EXPECT_EQ("ORA-22920: row containing the LOB value is not locked\n", s.error_text());
+    EXPECT_EQ(OCI_INVALID_HANDLE, write(s.svc, s.err, unfetched, &amount, 1, text, amount,
+                                        OCI_ONE_PIECE, nullptr, nullptr, 0, SQLCS_IMPLICIT));
+    // The LOB itself is unchanged.
+    ub4 len = 0;
+    ASSERT_EQ(OCI_SUCCESS, api.LobGetLength(s.svc, s.err, lob, &len));
+    EXPECT_EQ(57u, len);
+    s.free_stmt(st);
 }
 
 // Not a SessionTest: no other load of the library may be alive, so that every dlclose
