@@ -361,6 +361,16 @@ void describe_columns(stmt_h& s) {
         }
         s.columns.push_back(std::move(*d));
     }
+    // The ROWID pseudo-column: Oracle's ROWID type, never NULL.
+    for (const rowid_column& r : s.rowid_columns) {
+        const int at = r.from_end ? n - 1 - r.index : r.index;
+        if (at < 0 || at >= n) continue;
+        column_desc& c = s.columns[static_cast<std::size_t>(at)];
+        std::string name = std::move(c.name);
+        c = describe_catalog("ROWID", 10, {}, {}, "");
+        c.name = std::move(name);
+        c.nullable = 0;
+    }
 }
 
 void refine_expression_columns(stmt_h& s) {

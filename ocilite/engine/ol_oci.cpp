@@ -100,6 +100,22 @@ void env_h::forget_child(handle_base* child) {
     if (child == streaming_lob) streaming_lob = nullptr;
 }
 
+// Data object numbers start where a fresh database's user objects do; the table's entry in
+// the SQLite schema tells them apart.
+std::optional<std::int64_t> connection::table_object(const std::string& table) {
+    constexpr std::int64_t kFirstObject = 73000;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db.get(),
+                           "SELECT rowid FROM main.sqlite_schema WHERE type = 'table' AND "
+                           "name = ?1 COLLATE NOCASE",
+                           -1, &raw, nullptr) != SQLITE_OK)
+        return std::nullopt;
+    sqlite_stmt_ptr q(raw);
+    sqlite3_bind_text(q.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(q.get()) != SQLITE_ROW) return std::nullopt;
+    return kFirstObject + sqlite3_column_int64(q.get(), 0);
+}
+
 void stmt_h::forget_child(handle_base* child) {
     for (auto& d : defines)
         if (d == child) d = nullptr;
@@ -168,6 +184,19 @@ void sqlite_concat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 void sqlite_nvl(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_value(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? argv[1] : argv[0]);
+}
+
+// OCILITE_ROWID(rowid, object): the ROWID pseudo-column as the rewriter writes it.
+void sqlite_rowid(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) != SQLITE_INTEGER) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const std::string text = rowid_text(sqlite3_value_int64(argv[1]), sqlite3_value_int64(argv[0]));
+    if (text.empty())
+        sqlite3_result_null(ctx);
+    else
+        sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
 void reset_cursor(stmt_h& s) {
@@ -432,6 +461,8 @@ KOCI_API sword OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const OraText*
                             sqlite_concat, nullptr, nullptr);
     sqlite3_create_function(db.get(), "NVL", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             sqlite_nvl, nullptr, nullptr);
+    sqlite3_create_function(db.get(), "OCILITE_ROWID", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                            nullptr, sqlite_rowid, nullptr, nullptr);
     auto conn = std::make_shared<connection>();
     conn->db = std::move(db);
     conn->path = path;
@@ -754,7 +785,12 @@ KOCI_API sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp,
 
     std::string sql;
     ora_error e;
-    if (!rewrite_sql(s->sql, sql, e, s->conn->schemas)) return fail(err, std::move(e));
+    rewrite_options options;
+    options.schemas = s->conn->schemas;
+    options.parse_only = (mode & OCI_PARSE_ONLY) != 0;
+    connection* conn = s->conn.get();
+    options.table_object = [conn](const std::string& t) { return conn->table_object(t); };
+    if (!rewrite_sql(s->sql, sql, e, options, &s->rowid_columns)) return fail(err, std::move(e));
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(s->conn->db.get(), sql.c_str(), static_cast<int>(sql.size()), &raw,
@@ -767,6 +803,13 @@ KOCI_API sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp,
         const int code = s->st ? 933 : 900;
         s->st.reset();
         return fail(err, code);
+    }
+    // A statement that changes data is only parsed: it named existing tables and columns,
+    // and nothing ran.
+    if (options.parse_only && s->stmt_type != OCI_STMT_SELECT) {
+        s->st.reset();
+        s->executed = true;
+        return OCI_SUCCESS;
     }
     if (sqlite3_column_count(s->st.get()) == 0 || !sqlite3_stmt_readonly(s->st.get())) {
         s->st.reset();

@@ -15,9 +15,13 @@
 // functions by the connection.  Not mended: quoted identifiers match regardless of case.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ocilite {
 
@@ -33,10 +37,34 @@ ora_error make_error(int code);
 // "ORA-00942: table or view does not exist\n", the form OCIErrorGet hands out.
 std::string format_error(const ora_error& e);
 
+struct rewrite_options {
+    // The names that qualify a table (upper case); a qualifier among them is dropped.
+    std::set<std::string> schemas = {"SYS"};
+    // INSERT, UPDATE and DELETE are rewritten too, for a parse that does not run them:
+    // "DELETE t" gets its FROM and RETURNING loses its INTO list.
+    bool parse_only = false;
+    // The data object number of a table of the database, for the ROWID pseudo-column;
+    // nullopt for a name that is no table (a view, the dictionary).  Without it ROWID is
+    // left to SQLite.
+    std::function<std::optional<std::int64_t>(const std::string& table)> table_object;
+};
+
+// A select-list column that is the ROWID pseudo-column: its position counted from the first
+// column or, when a "*" before it makes that unknown, from the last.
+struct rowid_column {
+    bool from_end = false;
+    int index = 0;
+};
+
 // Rewrites an Oracle query into SQLite SQL.  Returns false and fills `err` when the text is
 // not a query the engine accepts (ORA-00911 for a stray ";", ORA-01756 for an open quote,
-// ORA-01031 for statements that would write, ORA-00900 for anything else).
-// `schemas` are the names that qualify a table (upper case); a qualifier among them is dropped.
+// ORA-01031 for statements that would write, ORA-00900 for anything else; for ROWID
+// ORA-00918 when the table is ambiguous, ORA-01445 when it is no table, ORA-01410 for a text
+// compared with it that is no ROWID).
+// ROWID becomes OCILITE_ROWID(table.rowid, object), the function the engine registers, which
+// gives Oracle's 18-character text; "ROWID = 'text'" becomes a test of the SQLite rowid.
+bool rewrite_sql(std::string_view oracle, std::string& sqlite, ora_error& err,
+                 const rewrite_options& options, std::vector<rowid_column>* rowid_columns);
 bool rewrite_sql(std::string_view oracle, std::string& sqlite, ora_error& err,
                  const std::set<std::string>& schemas = {"SYS"});
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace ocilite {
 
@@ -472,6 +473,56 @@ std::string timestamp_text(const date_time& d, int digits) {
     }
     s += d.hour < 12 ? " AM" : " PM";
     return s;
+}
+
+namespace {
+
+constexpr char kRowidDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+// Every table lies in relative file 4 (the USERS tablespace of a default database); its rows
+// fill blocks of kRowsPerBlock slots from block kFirstBlock on.
+constexpr std::int64_t kRowidFile = 4;
+constexpr std::int64_t kFirstBlock = 131;
+constexpr std::int64_t kRowsPerBlock = 512;
+
+void put_digits(std::string& out, std::int64_t v, int digits) {
+    for (int k = digits - 1; k >= 0; --k) out.push_back(kRowidDigits[(v >> (6 * k)) & 63]);
+}
+
+bool get_digits(std::string_view s, std::int64_t& v) {
+    v = 0;
+    for (const char c : s) {
+        const char* p = std::strchr(kRowidDigits, c);
+        if (c == '\0' || !p) return false;
+        v = (v << 6) | (p - kRowidDigits);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string rowid_text(std::int64_t object, std::int64_t row) {
+    if (object < 0 || object >= (std::int64_t{1} << 32) || row < 1) return {};
+    const std::int64_t block = kFirstBlock + (row - 1) / kRowsPerBlock;
+    if (block >= (std::int64_t{1} << 32)) return {};
+    std::string s;
+    s.reserve(18);
+    put_digits(s, object, 6);
+    put_digits(s, kRowidFile, 3);
+    put_digits(s, block, 6);
+    put_digits(s, (row - 1) % kRowsPerBlock, 3);
+    return s;
+}
+
+bool parse_rowid(std::string_view text, std::int64_t& object, std::int64_t& row) {
+    std::int64_t file = 0, block = 0, slot = 0;
+    if (text.size() != 18 || !get_digits(text.substr(0, 6), object) ||
+        !get_digits(text.substr(6, 3), file) || !get_digits(text.substr(9, 6), block) ||
+        !get_digits(text.substr(15, 3), slot))
+        return false;
+    row = 0;
+    if (file == kRowidFile && block >= kFirstBlock && slot < kRowsPerBlock)
+        row = (block - kFirstBlock) * kRowsPerBlock + slot + 1;
+    return true;
 }
 
 std::string hex_text(std::string_view bytes) {

@@ -77,6 +77,14 @@ std::string interval_ds_text(const interval_ds& v, int leading, int fraction);
 // Number of decimal digits of v (at least 1), without a sign.
 int digit_count(std::int64_t v);
 
+// Oracle's 18-character extended ROWID text (data object number, relative file number, block
+// and row slot, in Oracle's base-64 digits) for the row `row` (SQLite rowid, 1 and up) of the
+// table whose data object number is `object`.  Empty when the row cannot be numbered so.
+std::string rowid_text(std::int64_t object, std::int64_t row);
+// Reads a ROWID text back.  False when the text is no ROWID (ORA-01410); `row` is 0 for a
+// well-formed ROWID that names no row of an ocilite table.
+bool parse_rowid(std::string_view text, std::int64_t& object, std::int64_t& row);
+
 // Upper-case hexadecimal, two digits per byte.
 std::string hex_text(std::string_view bytes);
 

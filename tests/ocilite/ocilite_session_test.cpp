@@ -189,7 +189,6 @@ TEST_F(SessionTest, SqlErrorsSurfaceAtExecuteWithOracleTexts) {
         {"select * from emp x y", "ORA-00933: SQL command not properly ended\n"},
         {"select * from emp;", "ORA-00911: invalid character\n"},
         {"select 'open from emp", "ORA-01756: quoted string not properly terminated\n"},
-        {"delete from emp", "ORA-01031: insufficient privileges\n"},
         {"explain everything", "ORA-00900: invalid SQL statement\n"},
         {"select nosuchfunc(1) from emp", "ORA-00904: \"NOSUCHFUNC\": invalid identifier\n"},
     };
@@ -208,10 +207,66 @@ TEST_F(SessionTest, SqlErrorsSurfaceAtExecuteWithOracleTexts) {
         EXPECT_EQ(OCI_ERROR,
                   api.StmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_PARSE_ONLY))
             << r.sql;
+        EXPECT_EQ(r.text, s.error_text()) << r.sql;
         s.free_stmt(st);
     }
     OCIStmt* st = s.new_stmt();
     EXPECT_EQ(OCI_SUCCESS, s.execute(st, "select * from emp", 1, OCI_PARSE_ONLY));
+    s.free_stmt(st);
+}
+
+// OCI_PARSE_ONLY parses a statement that changes data and runs nothing; it fails only for a
+// statement that does not parse or names what does not exist.  Run for real, such a
+// statement is refused: the engine serves its databases read-only.
+TEST_F(SessionTest, ParseOnlyParsesStatementsThatChangeData) {
+    fixture_db db;
+    session s(api);
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+    struct row {
+        const char* sql;
+        ub2 type;
+        const char* error;  // empty: the parse succeeds
+    };
+    const row rows[] = {
+        {"DELETE FROM emp WHERE empno = 7369", OCI_STMT_DELETE, ""},
+        {"delete emp where empno = :1", OCI_STMT_DELETE, ""},
+        {"UPDATE emp SET ename = 'X' WHERE deptno = 10", OCI_STMT_UPDATE, ""},
+        {"UPDATE emp e SET e.ename = :name WHERE e.ROWID = :rid", OCI_STMT_UPDATE, ""},
+        {"INSERT INTO emp (empno, ename) VALUES (:1, :2)", OCI_STMT_INSERT, ""},
+        {"INSERT /*+ APPEND */ INTO emp (empno) VALUES (:1) RETURNING ROWID INTO :2",
+         OCI_STMT_INSERT, ""},
+        {"DELETE FROM no_such", OCI_STMT_DELETE, "ORA-00942: table or view does not exist\n"},
+        {"UPDATE emp SET nope = 1", OCI_STMT_UPDATE, "ORA-00904: \"NOPE\": invalid identifier\n"},
+        {"INSERT INTO emp (nope) VALUES (1)", OCI_STMT_INSERT,
+         "ORA-00904: \"NOPE\": invalid identifier\n"},
+        {"INSERT INTO emp VALUES (1, 'A')", OCI_STMT_INSERT, "ORA-00947: not enough values\n"},
+        {"INSERT INTO emp VALUES (1, 'A', 10, 4)", OCI_STMT_INSERT, "ORA-00913: too many values\n"},
+        {"delete from emp;", OCI_STMT_DELETE, "ORA-00911: invalid character\n"},
+        {"create table x (a number)", OCI_STMT_CREATE, "ORA-01031: insufficient privileges\n"},
+    };
+    for (const auto& r : rows) {
+        OCIStmt* st = s.new_stmt();
+        const sword rc = s.execute(st, r.sql, 0, OCI_PARSE_ONLY);
+        if (*r.error) {
+            EXPECT_EQ(OCI_ERROR, rc) << r.sql;
+            EXPECT_EQ(r.error, s.error_text()) << r.sql;
+        } else {
+            EXPECT_EQ(OCI_SUCCESS, rc) << r.sql << ": " << s.error_text();
+            ub4 count = 7;
+            api.AttrGet(st, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, s.err);
+            EXPECT_EQ(0u, count) << r.sql;
+        }
+        ub2 type = 0;
+        api.AttrGet(st, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, s.err);
+        EXPECT_EQ(r.type, type) << r.sql;
+        s.free_stmt(st);
+    }
+    // Nothing ran.
+    EXPECT_EQ(3u, s.rows("select * from emp").size());
+    EXPECT_EQ(1031, s.query_error("delete from emp"));
+    OCIStmt* st = s.new_stmt();
+    EXPECT_EQ(OCI_ERROR, s.execute(st, "UPDATE emp SET ename = 'X'", 1));
+    EXPECT_EQ("ORA-01031: insufficient privileges\n", s.error_text());
     s.free_stmt(st);
 }
 
@@ -221,11 +276,12 @@ TEST_F(SessionTest, RandomMalformedStatementsFailCleanly) {
     fixture_db db;
     session s(api);
     ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
-    const char* pieces[] = {"select", "*",    "from",  "emp",       "where",    "(",     ")",
-                            ",",      "'x",   "'y'",   "\"",        "\"E\"",    "||",    "=",
-                            "and",    "or",   "1e",    ".5",        "--",       "/*",    "*/",
-                            "sys.",   "dual", "count", "v$version", "group by", "order", "é",
-                            "\t",     "null", "?",     ":b",        "@",        ";"};
+    const char* pieces[] = {
+        "select", "*",  "from",   "emp",    "where", "(",     ")",         ",",        "'x",
+        "'y'",    "\"", "\"E\"",  "||",     "=",     "and",   "or",        "1e",       ".5",
+        "--",     "/*", "*/",     "sys.",   "dual",  "count", "v$version", "group by", "order",
+        "é",      "\t", "null",   "?",      ":b",    "@",     ";",         "rowid",    "e.",
+        "join",   "on", "delete", "update", "set",   "into",  "returning"};
     unsigned seed = 12345;
     auto next = [&seed] {
         seed = seed * 1103515245u + 12345u;

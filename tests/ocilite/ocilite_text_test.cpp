@@ -192,6 +192,73 @@ TEST(RewriteSql, OracleTextsBecomeSqlite) {
     }
 }
 
+// ROWID and statements that change data (parsed only), with a database of two tables.
+TEST(RewriteSql, RowidsAndParsedChanges) {
+    rewrite_options opts;
+    opts.parse_only = true;
+    opts.table_object = [](const std::string& t) -> std::optional<std::int64_t> {
+        if (t == "EMP") return 73196;
+        if (t == "DEPT") return 73197;
+        return std::nullopt;
+    };
+    const std::string emp1 = rowid_text(73196, 1);
+    struct row {
+        std::string in, out;
+        std::vector<int> columns;  // ROWID columns from the start; -1 - n: n from the end
+    };
+    const row rows[] = {
+        {"select rowid from emp", "SELECT OCILITE_ROWID(EMP.rowid, 73196) AS ROWID FROM EMP", {0}},
+        {"select e.rowid r, ename from emp e",
+         "SELECT OCILITE_ROWID(E.rowid, 73196) R, ENAME FROM EMP E",
+         {0}},
+        {"select e.*, e.rowid from emp e",
+         "SELECT E.*, OCILITE_ROWID(E.rowid, 73196) AS ROWID FROM EMP E",
+         {-1}},
+        {"select a from emp where rowid = '" + emp1 + "'",
+         "SELECT A FROM EMP WHERE EMP.rowid = 1",
+         {}},
+        {"select a from dept d where '" + emp1 + "' = d.rowid", "SELECT A FROM DEPT D WHERE 0", {}},
+        {"select a from emp where rowid || 'x' = 'y'",
+         "SELECT A FROM EMP WHERE coalesce(OCILITE_ROWID(EMP.rowid, 73196), '') || "
+         "coalesce('x', '') = 'y'",
+         {}},
+        {"select (select d.rowid from dept d) from emp",
+         "SELECT (SELECT OCILITE_ROWID(D.rowid, 73197) FROM DEPT D) FROM EMP",
+         {}},
+        {"delete emp where rowid = :1",
+         "DELETE FROM EMP WHERE OCILITE_ROWID(EMP.rowid, 73196) = :1",
+         {}},
+        {"update emp e set e.ename = :1, sal = 2 where e.empno = 3",
+         "UPDATE EMP AS E SET ENAME = :1, SAL = 2 WHERE E.EMPNO = 3",
+         {}},
+        {"insert into emp (a) values (:1) returning rowid into :2",
+         "INSERT INTO EMP (A) VALUES (:1) RETURNING OCILITE_ROWID(EMP.rowid, 73196) ",
+         {}},
+    };
+    for (const auto& r : rows) {
+        std::string out;
+        ora_error e;
+        std::vector<rowid_column> cols;
+        ASSERT_TRUE(rewrite_sql(r.in, out, e, opts, &cols)) << r.in << ": " << e.message;
+        EXPECT_EQ(r.out, out) << r.in;
+        std::vector<int> got;
+        for (const auto& c : cols) got.push_back(c.from_end ? -1 - c.index : c.index);
+        EXPECT_EQ(r.columns, got) << r.in;
+    }
+    // Without parse_only a change is refused; views and joins refuse an unqualified ROWID.
+    std::string out;
+    ora_error e;
+    opts.parse_only = false;
+    EXPECT_FALSE(rewrite_sql("delete from emp", out, e, opts, nullptr));
+    EXPECT_EQ(1031, e.code);
+    EXPECT_FALSE(rewrite_sql("select rowid from emp, dept", out, e, opts, nullptr));
+    EXPECT_EQ(918, e.code);
+    EXPECT_FALSE(rewrite_sql("select rowid from emp_view", out, e, opts, nullptr));
+    EXPECT_EQ(1445, e.code);
+    EXPECT_FALSE(rewrite_sql("select 1 from emp where rowid = 'x'", out, e, opts, nullptr));
+    EXPECT_EQ(1410, e.code);
+}
+
 TEST(MapSqliteError, OracleNumbersAndTexts) {
     EXPECT_EQ("ORA-00942: table or view does not exist\n",
               format_error(map_sqlite_error("no such table: FOO")));
