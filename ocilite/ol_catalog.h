@@ -35,7 +35,8 @@ namespace ocilite {
 
 inline constexpr const char* kCatalogSchemaSql = R"sql(
 CREATE TABLE IF NOT EXISTS ocilite_settings(
-  name  TEXT PRIMARY KEY,       -- 'banner': first row of v$version (further rows: 'banner2'..)
+  name  TEXT PRIMARY KEY,       -- 'banner': first row of v$version (further rows: 'banner2'..;
+                                -- 'banner_full': its BANNER_FULL from 18c on)
   value TEXT);
 CREATE TABLE IF NOT EXISTS ocilite_users(
   username       TEXT PRIMARY KEY,   -- upper case

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -111,12 +113,6 @@ const std::vector<dict_table>& dict_tables() {
          "SELECT view_name, length(text), text, substr(text, 1, 4000) FROM main.ocilite_views "
          "ORDER BY view_name",
          {"ocilite_views"}},
-        {"V$VERSION",
-         "BANNER VARCHAR2(80)",
-         "SELECT value FROM main.ocilite_settings WHERE name = 'banner' OR "
-         "(name GLOB 'banner[0-9]*' AND name NOT GLOB 'banner*[^0-9]*') "
-         "ORDER BY length(name), name",
-         {"ocilite_settings"}},
         {"DUAL", "DUMMY VARCHAR2(1)", nullptr, {}},
     };
     return tables;
@@ -143,6 +139,91 @@ bool exec(sqlite3* db, const std::string& sql, std::string& error) {
     error = msg ? msg : sqlite3_errmsg(db);
     sqlite3_free(msg);
     return false;
+}
+
+// The text values of a one-column query, in order.
+bool query_texts(sqlite3* db, const char* sql, std::vector<std::string>& out, std::string& error) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+        error = sqlite3_errmsg(db);
+        return false;
+    }
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        out.emplace_back(t ? t : "");
+    }
+    sqlite3_finalize(st);
+    return true;
+}
+
+// The release a banner names: its first word of dotted numbers ("19.0.0.0.0"); empty if none.
+std::string banner_release(const std::string& banner) {
+    std::size_t i = 0;
+    while (i < banner.size()) {
+        while (i < banner.size() && banner[i] == ' ') ++i;
+        std::size_t j = i;
+        while (j < banner.size() && banner[j] != ' ') ++j;
+        const std::string word = banner.substr(i, j - i);
+        if (!word.empty() && std::isdigit(static_cast<unsigned char>(word[0])) &&
+            word.find('.') != std::string::npos)
+            return word;
+        i = j;
+    }
+    return {};
+}
+
+// V$VERSION in the shape of the release its banner names.  From 18c one row with BANNER,
+// BANNER_FULL (the banner and a "Version" line), BANNER_LEGACY and CON_ID; 12c one row per
+// component with CON_ID; earlier releases BANNER alone.  The banner rows come from the
+// settings ('banner', 'banner2', ...; 'banner_full'); for 9i to 12c a database that sets only
+// the first row gets the other components' rows of that release.
+bool build_version_view(sqlite3* db, std::string& error) {
+    std::vector<std::string> banners;
+    std::vector<std::string> full;
+    if (has_main_table(db, "ocilite_settings")) {
+        if (!query_texts(db,
+                         "SELECT value FROM main.ocilite_settings WHERE name = 'banner' OR "
+                         "(name GLOB 'banner[0-9]*' AND name NOT GLOB 'banner*[^0-9]*') "
+                         "ORDER BY length(name), name",
+                         banners, error) ||
+            !query_texts(db, "SELECT value FROM main.ocilite_settings WHERE name = 'banner_full'",
+                         full, error))
+            return false;
+    }
+    if (banners.empty()) banners.emplace_back(kDefaultBanner);
+    const std::string release = banner_release(banners.front());
+    const int major = release.empty() ? 0 : std::atoi(release.c_str());
+    std::string columns = "BANNER VARCHAR2(80)";
+    std::vector<std::string> rows;
+    if (major >= 18) {
+        // 23ai widened the columns.
+        const bool wide = major >= 23;
+        columns = wide ? "BANNER VARCHAR2(129), BANNER_FULL VARCHAR2(258), "
+                         "BANNER_LEGACY VARCHAR2(129), CON_ID NUMBER"
+                       : "BANNER VARCHAR2(80), BANNER_FULL VARCHAR2(160), "
+                         "BANNER_LEGACY VARCHAR2(80), CON_ID NUMBER";
+        const std::string b = literal(banners.front());
+        const std::string f =
+            literal(full.empty() ? banners.front() + "\nVersion " + release : full.front());
+        rows.push_back(b + ", " + f + ", " + b + ", 0");
+    } else {
+        if (banners.size() == 1 && major >= 9 && major <= 12)
+            for (const std::string& component :
+                 {"PL/SQL Release " + release + " - Production",
+                  "CORE\t" + release + "\tProduction",
+                  "TNS for Linux: Version " + release + " - Production",
+                  "NLSRTL Version " + release + " - Production"})
+                banners.push_back(component);
+        if (major == 12) columns += ", CON_ID NUMBER";
+        for (const std::string& b : banners)
+            rows.push_back(literal(b) + (major == 12 ? ", 0" : ""));
+    }
+    if (!exec(db, "DROP TABLE IF EXISTS temp.\"V$VERSION\"", error) ||
+        !exec(db, "CREATE TEMP TABLE \"V$VERSION\"(" + columns + ")", error))
+        return false;
+    for (const std::string& r : rows)
+        if (!exec(db, "INSERT INTO temp.\"V$VERSION\" VALUES(" + r + ")", error)) return false;
+    return true;
 }
 
 }  // namespace
@@ -176,18 +257,7 @@ bool build_dictionary(sqlite3* db, const std::string& user, bool own_tables_only
             if (!exec(db, "INSERT INTO " + qname + " " + fill, error)) return false;
         }
     }
-    std::string sql = "SELECT count(*) FROM temp.\"V$VERSION\"";
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-        error = sqlite3_errmsg(db);
-        return false;
-    }
-    const bool has_banner = sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) > 0;
-    sqlite3_finalize(st);
-    if (!has_banner &&
-        !exec(db, "INSERT INTO temp.\"V$VERSION\" VALUES(" + literal(kDefaultBanner) + ")", error))
-        return false;
-    return exec(db, "INSERT INTO temp.DUAL VALUES('X')", error);
+    return build_version_view(db, error) && exec(db, "INSERT INTO temp.DUAL VALUES('X')", error);
 }
 
 }  // namespace ocilite

@@ -170,6 +170,76 @@ TEST_F(SessionTest, VersionBannerComesFromTheSettings) {
     }
 }
 
+// V$VERSION has the columns and rows of the release its banner names.
+TEST_F(SessionTest, VersionViewHasTheShapeOfItsRelease) {
+    struct shape {
+        std::string banner;
+        std::vector<std::string> columns;
+        std::vector<ub2> sizes;
+        std::vector<text_row> rows;
+    };
+    const std::string b19 =
+        "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production";
+    const std::string b23 =
+        "Oracle Database 23ai Free Release 23.0.0.0.0 - Develop, Learn, and Run for Free";
+    const std::string b12 =
+        "Oracle Database 12c Enterprise Edition Release 12.1.0.2.0 - 64bit Production";
+    const std::string b11 =
+        "Oracle Database 11g Enterprise Edition Release 11.2.0.1.0 - 64bit Production";
+    const std::string b8 = "Oracle8i Enterprise Edition Release 8.1.7.0.0 - Production";
+    const shape shapes[] = {
+        {b19,
+         {"BANNER", "BANNER_FULL", "BANNER_LEGACY", "CON_ID"},
+         {80, 160, 80, 22},
+         {{b19, b19 + "\nVersion 19.0.0.0.0", b19, "0"}}},
+        {b23,
+         {"BANNER", "BANNER_FULL", "BANNER_LEGACY", "CON_ID"},
+         {129, 258, 129, 22},
+         {{b23, b23 + "\nVersion 23.0.0.0.0", b23, "0"}}},
+        {b12,
+         {"BANNER", "CON_ID"},
+         {80, 22},
+         {{b12, "0"},
+          {"PL/SQL Release 12.1.0.2.0 - Production", "0"},
+          {"CORE\t12.1.0.2.0\tProduction", "0"},
+          {"TNS for Linux: Version 12.1.0.2.0 - Production", "0"},
+          {"NLSRTL Version 12.1.0.2.0 - Production", "0"}}},
+        {b11,
+         {"BANNER"},
+         {80},
+         {{b11},
+          {"PL/SQL Release 11.2.0.1.0 - Production"},
+          {"CORE\t11.2.0.1.0\tProduction"},
+          {"TNS for Linux: Version 11.2.0.1.0 - Production"},
+          {"NLSRTL Version 11.2.0.1.0 - Production"}}},
+        {b8, {"BANNER"}, {80}, {{b8}}},
+    };
+    for (const shape& sh : shapes) {
+        SCOPED_TRACE(sh.banner);
+        fixture_options o;
+        o.banner = sh.banner;
+        fixture_db db(o);
+        session s(api);
+        ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+        const auto d = s.describe("select * from v$version");
+        ASSERT_EQ(sh.columns.size(), d.size());
+        for (std::size_t i = 0; i < d.size(); ++i) {
+            EXPECT_EQ(sh.columns[i], d[i].name);
+            EXPECT_EQ(sh.sizes[i], d[i].size);
+            EXPECT_EQ(sh.columns[i] == "CON_ID" ? SQLT_NUM : SQLT_CHR, d[i].type);
+        }
+        EXPECT_EQ(sh.rows, s.rows("select * from v$version"));
+        EXPECT_EQ(sh.banner, first_banner(s));
+    }
+    // The real release level, when the database gives it, is BANNER_FULL's second line.
+    fixture_db db;
+    db.exec("INSERT INTO ocilite_settings VALUES('banner_full', '" + b19 +
+            "' || char(10) || 'Version 19.3.0.0.0')");
+    session s(api);
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+    EXPECT_EQ(b19 + "\nVersion 19.3.0.0.0", *s.rows("select BANNER_FULL from v$version")[0][0]);
+}
+
 TEST_F(SessionTest, SqlErrorsSurfaceAtExecuteWithOracleTexts) {
     fixture_db db;
     session s(api);
