@@ -91,14 +91,30 @@ CREATE TABLE IF NOT EXISTS ocilite_ind_columns(
   table_name      TEXT NOT NULL,
   column_name     TEXT NOT NULL,
   column_position INTEGER NOT NULL,
-  descend         TEXT NOT NULL DEFAULT 'ASC');
+  descend         TEXT NOT NULL DEFAULT 'ASC',
+  -- A hidden SYS_NC<n>$ column: the expression it holds, '"ENAME"' for a descending column.
+  column_expression TEXT);
 CREATE TABLE IF NOT EXISTS ocilite_views(
   view_name TEXT PRIMARY KEY,
-  text      TEXT NOT NULL);          -- the query after AS, as typed
+  text      TEXT NOT NULL,           -- the query after AS, as typed
+  owner     TEXT);                   -- the schema; NULL (databases of earlier loaders): every
+                                     -- user's
 CREATE TABLE IF NOT EXISTS ocilite_sequences(
   sequence_name TEXT PRIMARY KEY,
   min_value     TEXT, max_value TEXT, increment_by TEXT, last_number TEXT);
 )sql";
+
+// Columns that later versions of the layout added, with their declarations: a database made
+// before them gets them with ALTER TABLE ADD COLUMN (NULL in existing rows).
+struct catalog_column {
+    const char* table;
+    const char* column;
+    const char* declaration;
+};
+inline constexpr catalog_column kAddedCatalogColumns[] = {
+    {"ocilite_ind_columns", "column_expression", "TEXT"},
+    {"ocilite_views", "owner", "TEXT"},
+};
 
 // The counter behind system-made names (SYS_C0012345): ocilite_settings row
 // 'sys_c_next', an integer, starting at 10000.

@@ -26,5 +26,7 @@ bool build_dictionary(sqlite3* db, const std::string& user, bool own_tables_only
 
 // True when the main schema has a table of that name.
 bool has_main_table(sqlite3* db, const char* name);
+// True when that main table has a column of that name.
+bool has_main_column(sqlite3* db, const std::string& table, const std::string& column);
 
 }  // namespace ocilite

@@ -524,8 +524,12 @@ KOCI_API sword OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISession* us
     c.schemas = {"SYS", "PUBLIC", user};
     if (has_main_table(c.db.get(), "ocilite_tables")) {
         sqlite3_stmt* raw = nullptr;
-        sqlite3_prepare_v2(c.db.get(), "SELECT DISTINCT owner FROM main.ocilite_tables", -1, &raw,
-                           nullptr);
+        sqlite3_prepare_v2(c.db.get(),
+                           has_main_column(c.db.get(), "ocilite_views", "owner")
+                               ? "SELECT owner FROM main.ocilite_tables UNION SELECT owner FROM "
+                                 "main.ocilite_views WHERE owner IS NOT NULL"
+                               : "SELECT DISTINCT owner FROM main.ocilite_tables",
+                           -1, &raw, nullptr);
         sqlite_stmt_ptr q(raw);
         while (q && sqlite3_step(q.get()) == SQLITE_ROW)
             if (const auto* o = sqlite3_column_text(q.get(), 0))

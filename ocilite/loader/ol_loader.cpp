@@ -2410,6 +2410,7 @@ void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bi
         std::string col;
         bool desc = false;
         bool expression = false;
+        std::string text;  // the expression as written
     };
     std::vector<part> parts;
     for (;;) {
@@ -2431,6 +2432,7 @@ void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bi
             }
             if (ts.pos() == first) ts.fail("ORA-00936: missing expression");
             p.expression = true;
+            p.text = ts.slice(first, ts.pos() - 1);
         }
         if (ts.accept("DESC"))
             p.desc = true;
@@ -2440,14 +2442,48 @@ void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bi
         if (ts.accept_op(")")) break;
         ts.expect_op(",", "ORA-00907: missing right parenthesis");
     }
+    // Oracle indexes an expression, and a column in descending order, through a hidden
+    // virtual column of the table named SYS_NC<internal column number>$; USER_IND_COLUMNS
+    // lists that name and USER_IND_EXPRESSIONS the expression.  Indexes over the same
+    // expression share its column; a new one takes the next internal number after the
+    // table's columns and hidden columns.
     bool functional = false;
+    bool has_expression = false;
     std::vector<std::string> names;
+    std::vector<std::string> expressions;  // per part; empty for a plain ascending column
     for (auto& p : parts) {
+        std::string expression;
         if (p.expression) {
+            has_expression = true;
+            expression = p.text;
+        } else if (p.desc) {
+            expression = "\"" + p.col + "\"";
+        }
+        if (!expression.empty()) {
             functional = true;
-            p.col = "SYS_NC" + next_sys_name().substr(7) + "$";
+            const auto same = query(
+                "SELECT column_name FROM ocilite_ind_columns WHERE table_name=? AND "
+                "column_expression=? LIMIT 1",
+                {tname, expression});
+            if (!same.empty()) {
+                p.col = text_of(same[0][0]);
+            } else {
+                const auto used = query(
+                    "SELECT (SELECT count(*) FROM ocilite_columns WHERE table_name=?1) + "
+                    "(SELECT count(DISTINCT column_name) FROM ocilite_ind_columns "
+                    "WHERE table_name=?1 AND column_expression IS NOT NULL)",
+                    {tname});
+                int64_t number = std::get<int64_t>(used[0][0]) + 1;
+                char buf[32];
+                do {
+                    std::snprintf(buf, sizeof buf, "SYS_NC%05lld$",
+                                  static_cast<long long>(number++));
+                } while (std::find(names.begin(), names.end(), buf) != names.end());
+                p.col = buf;
+            }
         }
         names.push_back(p.col);
+        expressions.push_back(expression);
     }
     // Oracle refuses a second index over the same column list.
     std::map<std::string, std::vector<std::string>> existing;
@@ -2459,27 +2495,31 @@ void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bi
                {tname}))
         existing[text_of(r[0])].push_back(text_of(r[1]));
     for (const auto& [n, cols] : existing)
-        if (!functional && cols == names)
+        if (!has_expression && cols == names)
             throw sql_error{"ORA-01408: such column list already indexed", line};
     query(
         "INSERT INTO ocilite_indexes(index_name, table_name, index_type, uniqueness, generated) "
         "VALUES(?,?,?,?,'N')",
         {name, tname,
-         std::string(bitmap       ? "BITMAP"
+         std::string(bitmap       ? (functional ? "FUNCTION-BASED BITMAP" : "BITMAP")
                      : functional ? "FUNCTION-BASED NORMAL"
                                   : "NORMAL"),
          std::string(unique ? "UNIQUE" : "NONUNIQUE")});
     for (std::size_t i = 0; i < parts.size(); ++i)
         query(
             "INSERT INTO ocilite_ind_columns(index_name, table_name, column_name, column_position, "
-            "descend) "
-            "VALUES(?,?,?,?,?)",
+            "descend, column_expression) "
+            "VALUES(?,?,?,?,?,?)",
             {name, tname, parts[i].col, static_cast<int64_t>(i + 1),
-             std::string(parts[i].desc ? "DESC" : "ASC")});
-    if (!functional) {
+             std::string(parts[i].desc ? "DESC" : "ASC"),
+             expressions[i].empty() ? cell(nullptr) : cell(expressions[i])});
+    if (!has_expression) {
         std::string list;
-        for (const auto& p : parts)
-            list += (list.empty() ? "" : ",") + quote_ident(p.col) + (p.desc ? " DESC" : "");
+        for (std::size_t i = 0; i < parts.size(); ++i)
+            list += (list.empty() ? "" : ",") +
+                    quote_ident(parts[i].desc ? expressions[i].substr(1, expressions[i].size() - 2)
+                                              : parts[i].col) +
+                    (parts[i].desc ? " DESC" : "");
         char* err = nullptr;
         const std::string sql = std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
                                 quote_ident("ocilite$ix$" + name) + " ON " + quote_ident(tname) +
@@ -2534,7 +2574,7 @@ void loader::impl::create_view(token_stream& ts, int line, bool replace) {
         query("DELETE FROM ocilite_columns WHERE table_name=?", {name});
         exec("DROP VIEW IF EXISTS " + quote_ident(name));
     }
-    query("INSERT INTO ocilite_views(view_name, text) VALUES(?, ?)", {name, text});
+    query("INSERT INTO ocilite_views(view_name, text, owner) VALUES(?, ?, ?)", {name, text, owner});
     // The SQLite view lets the engine query it; Oracle-only syntax keeps it catalog-only.
     std::string ddl = "CREATE VIEW " + quote_ident(name);
     if (!aliases.empty()) {
@@ -3449,6 +3489,12 @@ loader::impl::impl(const std::string& path, loader_options o, std::ostream& d)
     try {
         exec("BEGIN");
         exec(kCatalogSchemaSql);
+        for (const catalog_column& c : kAddedCatalogColumns)
+            if (!exists(
+                    std::string("SELECT 1 FROM pragma_table_info('") + c.table + "') WHERE name=?",
+                    {std::string(c.column)}))
+                exec(std::string("ALTER TABLE ") + c.table + " ADD COLUMN " + c.column + " " +
+                     c.declaration);
     } catch (const sqlite_failure& e) {
         throw std::runtime_error(path + " is not a usable database: " + e.what());
     }

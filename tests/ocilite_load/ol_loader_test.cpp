@@ -579,6 +579,68 @@ TEST(Scripts, ViewsKeepTheirTextAndDerivedColumns) {
     EXPECT_EQ(db.value("SELECT count(*) FROM ocilite_views"), "2");
 }
 
+TEST(Indexes, DescendingColumnsAndExpressionsGetHiddenColumnNames) {
+    temp_db db;
+    int errors = 0;
+    const std::string diag = db.load(
+        "CREATE TABLE e (id NUMBER, name VARCHAR2(20), dept NUMBER);\n"
+        "CREATE INDEX e_name_desc ON e (name DESC, id);\n"
+        "CREATE INDEX e_lower ON e (lower(name));\n"
+        "CREATE INDEX e_dept_name ON e (dept, name DESC);\n"
+        "CREATE INDEX e_again ON e (name DESC, id);\n"
+        "ALTER TABLE e ADD (hired DATE);\n"
+        "CREATE INDEX e_hired_desc ON e (hired DESC);\n"
+        "ALTER TABLE e ADD CHECK (id > 0);\n",
+        {}, nullptr, &errors);
+    EXPECT_EQ(errors, 1) << diag;
+    EXPECT_NE(diag.find("t.sql:5: ORA-01408: such column list already indexed"), std::string::npos)
+        << diag;
+    EXPECT_EQ(
+        db.column("SELECT index_name || ' ' || column_name || ' ' || descend || ' ' || "
+                  "ifnull(column_expression, '-') FROM ocilite_ind_columns "
+                  "ORDER BY index_name, column_position"),
+        (std::vector<std::string>{
+            "E_DEPT_NAME DEPT ASC -", "E_DEPT_NAME SYS_NC00004$ DESC \"NAME\"",
+            "E_HIRED_DESC SYS_NC00007$ DESC \"HIRED\"", "E_LOWER SYS_NC00005$ ASC lower(name)",
+            "E_NAME_DESC SYS_NC00004$ DESC \"NAME\"", "E_NAME_DESC ID ASC -"}));
+    EXPECT_EQ(db.column("SELECT index_name || ' ' || index_type FROM ocilite_indexes "
+                        "ORDER BY index_name"),
+              (std::vector<std::string>{
+                  "E_DEPT_NAME FUNCTION-BASED NORMAL", "E_HIRED_DESC FUNCTION-BASED NORMAL",
+                  "E_LOWER FUNCTION-BASED NORMAL", "E_NAME_DESC FUNCTION-BASED NORMAL"}));
+    // A descending index is still a real index over the column; hidden names use up no
+    // system constraint numbers.
+    EXPECT_EQ(db.value("SELECT sql FROM sqlite_master WHERE name='ocilite$ix$E_NAME_DESC'"),
+              "CREATE INDEX \"ocilite$ix$E_NAME_DESC\" ON \"E\"(\"NAME\" DESC,\"ID\")");
+    EXPECT_EQ(db.value("SELECT constraint_name FROM ocilite_constraints"), "SYS_C0010000");
+}
+
+// A database written before the catalog gained a column gets it on the next load.
+TEST(Options, EarlierCatalogLayoutGainsTheAddedColumns) {
+    temp_db db;
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(db.path().c_str(), &raw));
+    ASSERT_EQ(SQLITE_OK,
+              sqlite3_exec(raw,
+                           "CREATE TABLE ocilite_views(view_name TEXT PRIMARY KEY, text TEXT NOT "
+                           "NULL); INSERT INTO ocilite_views VALUES('OLD_V', 'select 1 from dual');"
+                           "CREATE TABLE ocilite_ind_columns(index_name TEXT NOT NULL, table_name "
+                           "TEXT NOT NULL, column_name TEXT NOT NULL, column_position INTEGER NOT "
+                           "NULL, descend TEXT NOT NULL DEFAULT 'ASC');",
+                           nullptr, nullptr, nullptr));
+    sqlite3_close(raw);
+    ocilite::load::loader_options o;
+    o.owner = "hr";
+    ASSERT_EQ(db.load("CREATE TABLE t (a NUMBER);\nCREATE INDEX t_ix ON t (a DESC);\n"
+                      "CREATE VIEW t_v AS SELECT a FROM t;\n",
+                      o),
+              "");
+    EXPECT_EQ(db.column("SELECT view_name || ' ' || ifnull(owner, '-') FROM ocilite_views "
+                        "ORDER BY 1"),
+              (std::vector<std::string>{"OLD_V -", "T_V HR"}));
+    EXPECT_EQ(db.value("SELECT column_expression FROM ocilite_ind_columns"), "\"A\"");
+}
+
 TEST(Options, BannerUsersAndOwner) {
     temp_db db;
     ocilite::load::loader_options o;
