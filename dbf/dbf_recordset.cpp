@@ -38,9 +38,11 @@ dbf_recordset::dbf_recordset(const std::string& path, std::u16string name, int o
     }
     layout_ = dbf_read_layout(*file_);
     header_read_ = true;
+    // Field names are in the table's code page, as its texts are.
+    const int names_code_page = get_codepage();
     for (const auto& fd : layout_.fields) {
         tk_log(2, "dbf_recordset::fd7_post_process");
-        t_ftd& ftd = schema_.add(dbf_ftd_from_descriptor(fd));
+        t_ftd& ftd = schema_.add(dbf_ftd_from_descriptor(fd, names_code_page));
         names_.push_back(ftd.name);
     }
     memo_type_ = dbf_get_memo_type(layout_.header);
@@ -49,6 +51,13 @@ dbf_recordset::dbf_recordset(const std::string& path, std::u16string name, int o
         init_memo_file();
     } catch (const dbf_no_memo_exception& e) {
         tk_log(3, "%s", e.message());
+        memo_unreadable_ = e.message();
+    } catch (const dbf_exception& e) {
+        // A memo file that cannot be read costs the memo values, not the
+        // table: each lost memo is reported with its record.
+        tk_log(3, "ERROR: %s: %s", path, e.message());
+        memo_unreadable_ = e.message();
+        memo_broken_ = true;
     }
     set_counter(layout_.header.record_count);
     tk_log(1, "Table has %d records, code page %d", int(layout_.header.record_count),
@@ -135,6 +144,9 @@ int dbf_recordset::get_codepage() const {
 old_memo_file* dbf_recordset::memo_writer() {
     if (memo_type_ != dbf_memo_old)
         throw dbf_exception("Memo fields of this table format cannot be written");
+    // A memo file that could not be read is not replaced by an empty one: its
+    // memos would be lost.
+    if (memo_broken_) throw dbf_exception(memo_unreadable_);
     if (memo_ == nullptr) memo_ = old_memo_file::create(companion_path("dbt"));
     return static_cast<old_memo_file*>(memo_.get());
 }
@@ -227,7 +239,12 @@ udb_record* dbf_recordset::get_item() {
     file_->get_at(uint64_t(layout_.header.header_length) + uint64_t(cursor_) * length,
                   bytes.data(), length);
     current_.reset();
-    current_ = std::make_unique<dbf_record>(bytes, layout_, names_, memo_.get(), get_codepage());
+    memo_access_.type = memo_type_;
+    memo_access_.file = memo_.get();
+    memo_access_.unreadable = memo_unreadable_;
+    current_ = std::make_unique<dbf_record>(bytes, layout_, names_, memo_access_, get_codepage(),
+                                            dbf_record_place{name_, cursor_ + 1});
+    for (const dbf_exception& e : current_->reports()) tk_log(3, "ERROR: %s", e.message());
     return current_.get();
 }
 
