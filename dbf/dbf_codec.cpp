@@ -435,8 +435,8 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
             return dbf_put_result::ok;
         case 'O':
             tk_log(1, "Processing as DOUBLE");
-            zero_rest(out, 8, width);
             // All zero bytes are no number at all (they read as the empty value).
+            std::memset(out, 0, width);
             if (width >= 8 && !value.is_empty())
                 dbf_put_sortable_double(out, to_double_safe(value));
             return dbf_put_result::ok;
