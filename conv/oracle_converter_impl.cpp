@@ -1,6 +1,8 @@
 #include "oracle_converter_impl.h"
 
+#include "tk_exception.h"
 #include "tk_logger.h"
+#include "udb_database.h"
 #include "udb_profile.h"
 
 oracle_converter_impl::oracle_converter_impl() {
@@ -9,6 +11,21 @@ oracle_converter_impl::oracle_converter_impl() {
 
 oracle_converter_impl::~oracle_converter_impl() {
     tk_log(2, "oracle_converter_impl::dtor");
+    open_database_.reset();
+}
+
+udb_database& oracle_converter_impl::connect_oracle_server() {
+    tk_log(2, "oracle_converter_impl::connect_oracle_server");
+    // The Oracle layer is not linked into this build yet.
+    throw tk_exception(
+        "The Oracle connection is not available in this build of KSLAGENT: "
+        "no table was converted.",
+        1);
+}
+
+void oracle_converter_impl::set_open_database(std::unique_ptr<udb_database> database) {
+    open_database_.reset();
+    open_database_ = std::move(database);
 }
 
 void oracle_converter_impl::store_oracle_settings(const std::u16string& database,
