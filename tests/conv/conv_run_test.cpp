@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,6 +19,7 @@
 #include "fake_source.h"
 #include "kestrel_convertor.h"
 #include "tk_error_converter.h"
+#include "tk_huge_file.h"
 #include "tk_logger.h"
 #include "udb_record.h"
 
@@ -346,6 +349,50 @@ TEST_F(conv_run_test, fetch_failure_midway_leaves_a_readable_table_and_the_run_g
     EXPECT_LE(size, uint64_t(h.header_length) + uint64_t(h.record_length) * 25000 + 1);
     EXPECT_EQ(converter_->summary_text(), "1 tables converted, 2 with errors, 0 skipped");
     EXPECT_TRUE(converter_->summary().completed);
+}
+
+// A destination disk with room for g_room more bytes.
+size_t g_room = 0;
+tk_write_limit limited_room(const std::string& name, uint64_t, size_t length) {
+    if (name.find("conv_run_test_") == std::string::npos) return {length, 0};
+    const size_t allowed = std::min(g_room, length);
+    g_room -= allowed;
+    return {allowed, ENOSPC};
+}
+
+TEST_F(conv_run_test, full_disk_ends_the_run_and_leaves_only_complete_records) {
+    fake_table t = numbers_table(u"BIG", 30000);
+    t.schema.add(t_ftd(0, u"NOTE", VT_BSTR));
+    for (size_t i = 0; i < t.rows.size(); ++i)
+        t.rows[i].push_back(i % 2 ? ole_variant(std::u16string(300 + i % 7, u'm')) : ole_variant());
+    source_->add(std::move(t));
+    source_->add(numbers_table(u"ZAFTER", 1));
+    std::string notice;
+    handler_->set_exit_notice([&] { notice = converter_->summary_text(); });
+    g_room = 3 * 1024 * 1024;
+    const tk_write_hook previous = tk_set_write_hook(&limited_room);
+    const outcome r = run();
+    tk_set_write_hook(previous);
+    EXPECT_TRUE(r.ended);
+    EXPECT_NE(r.out.find("Error:\nBIG: Cannot write into file\n"), std::string::npos) << r.out;
+    EXPECT_EQ(notice, "0 tables converted, 1 with errors, 0 skipped");
+    EXPECT_FALSE(fs::exists(dest() / "zafter.dbf"));
+
+    // The header counts every record in the file, and every memo they refer
+    // to can be read.
+    dbf_recordset rs((dest() / "big.dbf").string(), u"BIG", dbf_recordset::mode_read, 0);
+    const auto& h = rs.layout().header;
+    EXPECT_GT(h.record_count, 0u);
+    EXPECT_LT(h.record_count, 30000u);
+    EXPECT_EQ(fs::file_size(dest() / "big.dbf"),
+              uint64_t(h.header_length) + uint64_t(h.record_length) * h.record_count);
+    uint32_t n = 0;
+    for (rs.move_first(); !rs.is_eof(); rs.next(), ++n) {
+        const udb_record* record = rs.get_item();
+        const std::string note = (*record)[2].to_string();
+        ASSERT_EQ(note.size(), n % 2 ? 300 + n % 7 : 0u) << n;
+    }
+    EXPECT_EQ(n, h.record_count);
 }
 
 TEST_F(conv_run_test, failures_outside_the_tables_end_the_run) {
