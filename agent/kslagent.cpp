@@ -254,7 +254,14 @@ bool parse_cmd_line(int argc, const char* const* argv) {
     if (converter.destination().empty()) {
         fatal_exit("You should enter path to destination DBF database");
     }
-    if (!profile_loaded) converter.store_oracle_settings(database, user, password);
+    if (!profile_loaded) {
+        converter.store_oracle_settings(database, user, password);
+    } else if (converter.database().empty()) {
+        // A profile names the database only by its "src" key: that is the
+        // connect identifier, or the job could not connect at all.
+        converter.store_oracle_settings(converter.source_name(), converter.user(),
+                                        converter.password());
+    }
     return true;
 }
 
