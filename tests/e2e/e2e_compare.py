@@ -34,7 +34,10 @@ class ExactParser(FieldParser):
         text = data.strip().strip(b'\x00').decode('ascii')
         if not text:
             return None
-        return decimal.Decimal(text)
+        try:
+            return decimal.Decimal(text)
+        except decimal.InvalidOperation:
+            return text  # a value that did not fit, written as asterisks
 
     def parseB(self, field, data):
         return struct.unpack('<d', data)[0]
@@ -77,7 +80,10 @@ class Column:
         if t in ('DATE',) or t.startswith('TIMESTAMP'):
             return ('T', 8, 0)
         if t in ('VARCHAR', 'VARCHAR2', 'CHAR', 'NVARCHAR2', 'NCHAR', 'ROWID', 'UROWID'):
-            size = self.char_length or self.length
+            # The size Oracle describes is in bytes of the server's character
+            # set (4 per character for a VARCHAR2(n CHAR)); the national
+            # types' byte size is halved into characters.
+            size = self.length // 2 if t in ('NVARCHAR2', 'NCHAR') else self.length
             if 1 <= size <= 254:
                 return ('C', size + 1, 0)
             return ('M', 10, 0)
@@ -159,24 +165,48 @@ def same(kind, expected, got, letter):
             got = got.decode(ENCODING)
         return got.rstrip(' ') == expected.rstrip(' ')
     if kind == 'bytes':
-        # A binary value reaches a memo as the text of its bytes.
-        if got is None:
-            return not expected
-        if isinstance(got, str):
-            got = got.encode(ENCODING)
-        return got == expected or got.decode('latin-1').upper() == expected.hex().upper()
+        # A binary value reaches a memo as "0x" and the hexadecimal digits of
+        # its bytes.
+        if isinstance(got, bytes):
+            got = got.decode(ENCODING)
+        if not expected:
+            return not got
+        return got == '0x' + expected.hex().upper()
     return False
 
 
 def read_with_dbfread(path):
+    # dbfread takes 'B' for a dBASE binary memo and asks for a memo file even
+    # when the table has no memo field; compare_table checks the memo file.
     table = dbfread.DBF(path, encoding=ENCODING, parserclass=ExactParser,
-                        char_decode_errors='strict')
+                        char_decode_errors='strict', ignore_missing_memofile=True)
     fields = [(f.name, f.type, f.length, f.decimal_count) for f in table.fields]
     return fields, [list(r.values()) for r in table], table.header.numrecords
 
 
+_dbf_patched = False
+
+
 def read_with_dbf(path):
     import dbf
+    from dbf import ver_33
+    global _dbf_patched
+    if not _dbf_patched:
+        # The dbf package knows 'B' (8-byte double) and 'T' (date and time)
+        # only in Visual FoxPro tables; this system writes them, with those
+        # meanings, into dBASE III tables.  Teach its dBASE III reader the
+        # two FoxPro types.
+        default = ver_33.Db3Table.__dict__['_field_types']
+        plain = default.func
+
+        def with_foxpro_types():
+            types = plain()
+            for t in (ver_33.FieldType.DOUBLE, ver_33.FieldType.DATETIME):
+                types[t] = ver_33.VfpTable._field_types[t]
+            return types
+
+        default.func = with_foxpro_types
+        _dbf_patched = True
     table = dbf.Table(path, codepage=ENCODING)
     table.open(dbf.READ_ONLY)
     try:
@@ -199,6 +229,10 @@ def compare_table(db, folder, table, problems, dbf_name=None, python_dbf=True):
         return 0
     columns = [c for c in source_columns(db, table) if c.data_type in NATIVE_TYPES]
     fields, records, count = read_with_dbfread(path)
+    has_memo = any(f[1] == 'M' for f in fields)
+    if has_memo != os.path.exists(path[:-4] + '.dbt'):
+        problems.append('%s: memo fields %s, memo file %s' % (
+            table, has_memo, os.path.exists(path[:-4] + '.dbt')))
     if len(fields) != len(columns):
         problems.append('%s: %d fields, %d readable columns' % (table, len(fields), len(columns)))
         return 0
@@ -259,6 +293,12 @@ def complete_records(path):
     header_length, record_length = struct.unpack('<HH', header[8:12])
     size = os.path.getsize(path)
     return count, max(0, (size - header_length) // record_length)
+
+
+def read_records(path):
+    """The records of a table as dbfread gives them."""
+    return list(dbfread.DBF(path, encoding=ENCODING, parserclass=ExactParser,
+                            ignore_missing_memofile=True))
 
 
 def open_db(path):
