@@ -12,6 +12,7 @@
 
 class udb_profile;
 class udb_database;
+class ora_engine;
 
 class oracle_converter_impl {
   public:
@@ -27,8 +28,12 @@ class oracle_converter_impl {
     // non-empty value replaces the stored one.  Always true.
     bool load_profile(const udb_profile& profile);
 
-    // Opens the source database with the stored settings; the earlier open
-    // database is destroyed first.  Raises what the Oracle engine raises.
+    // Opens the source database with the stored settings: the connect
+    // identifier (use TNS), or host and port (an empty port becomes 1521).
+    // The earlier open database is destroyed first; the Oracle engine is
+    // built at the first call.  Raises what the engine raises: tk_exception
+    // at level 1 without an Oracle client library, ora_exception (level 0)
+    // when the connection fails.
     udb_database& connect_oracle_server();
 
     // The source database of the last connection, or nullptr before one.
@@ -46,6 +51,7 @@ class oracle_converter_impl {
 
   private:
     bool use_tns_ = true;
+    std::unique_ptr<ora_engine> engine_;
     std::unique_ptr<udb_database> open_database_;
     std::u16string database_;
     std::u16string user_;
