@@ -395,6 +395,27 @@ TEST_F(conv_run_test, full_disk_ends_the_run_and_leaves_only_complete_records) {
     EXPECT_EQ(n, h.record_count);
 }
 
+TEST_F(conv_run_test, full_disk_while_a_table_is_created_leaves_no_part_of_it) {
+    fake_table t = numbers_table(u"MEMO", 3);
+    t.schema.add(t_ftd(0, u"NOTE", VT_BSTR));
+    for (auto& row : t.rows) row.push_back(ole_variant(std::u16string(300, u'n')));
+    source_->add(std::move(t));
+    // Room for: part of the header; the header but not all of the memo file.
+    const uint32_t header_bytes = 32 + 3 * 32 + 1;
+    for (const size_t room : {size_t(40), size_t(header_bytes + 5)}) {
+        SCOPED_TRACE(room);
+        fs::remove_all(dest());
+        fs::create_directories(dest());
+        g_room = room;
+        const tk_write_hook previous = tk_set_write_hook(&limited_room);
+        const outcome r = run();
+        tk_set_write_hook(previous);
+        EXPECT_TRUE(r.ended);
+        EXPECT_NE(r.out.find("Error:\nMEMO: Cannot write into file\n"), std::string::npos) << r.out;
+        EXPECT_EQ(dest_files(), std::vector<std::string>{});
+    }
+}
+
 TEST_F(conv_run_test, failures_outside_the_tables_end_the_run) {
     source_->add(numbers_table(u"T", 1));
     source_->fail_listing(0);
