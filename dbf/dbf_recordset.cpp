@@ -10,6 +10,7 @@
 #include "dbf_memo_file.h"
 #include "dbf_record.h"
 #include "tk_codepage.h"
+#include "tk_exception.h"
 #include "tk_logger.h"
 #include "tk_path.h"
 #include "tk_string.h"
@@ -216,7 +217,19 @@ void dbf_recordset::flush() {
     if (pending_count_ == 0) return;
     const uint64_t at = uint64_t(layout_.header.header_length) +
                         uint64_t(layout_.header.record_count) * layout_.header.record_length;
-    file_->put_at(at, pending_.get(), pending_size_);
+    try {
+        file_->put_at(at, pending_.get(), pending_size_);
+    } catch (const tk_exception&) {
+        // A short write (a full disk) leaves part of the batch after the
+        // counted records: cut it off, so that the file holds exactly the
+        // records its header counts.  The batch stays for a later flush.
+        try {
+            file_->set_size(at);
+        } catch (const tk_exception& e) {
+            tk_log(3, "ERROR: %s could not be cut back to its records: %s", path_, e.what());
+        }
+        throw;
+    }
     // Only now that the records are on disk may the header count them.
     const uint32_t count = layout_.header.record_count + pending_count_;
     unsigned char word[4];
