@@ -30,8 +30,10 @@ F fn(const char* name) {
     return reinterpret_cast<F>(dlsym(real(), name));
 }
 
-int g_no_data_after = -1;  // successful fetches before every fetch reports the end
-int g_fetches = 0;         // fetch calls since the last fault_set
+int g_no_data_after = -1;
+ub4 g_prefetch_rows = 0;    // the last OCI_ATTR_PREFETCH_ROWS set on a statement
+ub4 g_prefetch_memory = 0;  // successful fetches before every fetch reports the end
+int g_fetches = 0;          // fetch calls since the last fault_set
 bool g_invalid_handle = false;
 
 }  // namespace
@@ -57,7 +59,6 @@ FORWARD(OCIServerAttach, (OCIServer * a, OCIError* b, const OraText* c, sb4 d, u
 FORWARD(OCIServerDetach, (OCIServer * a, OCIError* b, ub4 c), (a, b, c))
 FORWARD(OCISessionBegin, (OCISvcCtx * a, OCIError* b, OCISession* c, ub4 d, ub4 e), (a, b, c, d, e))
 FORWARD(OCISessionEnd, (OCISvcCtx * a, OCIError* b, OCISession* c, ub4 d), (a, b, c, d))
-FORWARD(OCIAttrSet, (void* a, ub4 b, void* c, ub4 d, ub4 e, OCIError* f), (a, b, c, d, e, f))
 FORWARD(OCIAttrGet, (const void* a, ub4 b, void* c, ub4* d, ub4 e, OCIError* f), (a, b, c, d, e, f))
 FORWARD(OCIParamGet, (const void* a, ub4 b, OCIError* c, void** d, ub4 e), (a, b, c, d, e))
 FORWARD(OCIErrorGet, (void* a, ub4 b, OraText* c, sb4* d, OraText* e, ub4 f, ub4 g),
@@ -107,6 +108,18 @@ extern "C" __attribute__((visibility("default"))) sword OCIStmtFetch(OCIStmt* s,
     return status;
 }
 
+extern "C" __attribute__((visibility("default"))) sword OCIAttrSet(void* h, ub4 type, void* v,
+                                                                   ub4 size, ub4 attr,
+                                                                   OCIError* e) {
+    static const auto f = fn<OCIAttrSet_fn>("OCIAttrSet");
+    const sword status = f(h, type, v, size, attr, e);
+    if (status == OCI_SUCCESS && type == OCI_HTYPE_STMT && v != nullptr) {
+        if (attr == OCI_ATTR_PREFETCH_ROWS) g_prefetch_rows = *static_cast<ub4*>(v);
+        if (attr == OCI_ATTR_PREFETCH_MEMORY) g_prefetch_memory = *static_cast<ub4*>(v);
+    }
+    return status;
+}
+
 // Controls, found by the tests with dlsym.
 extern "C" __attribute__((visibility("default"))) void fault_set(int no_data_after,
                                                                  bool invalid_handle) {
@@ -117,4 +130,8 @@ extern "C" __attribute__((visibility("default"))) void fault_set(int no_data_aft
 
 extern "C" __attribute__((visibility("default"))) int fault_fetches() {
     return g_fetches;
+}
+
+extern "C" __attribute__((visibility("default"))) ub4 fault_prefetch(int memory) {
+    return memory ? g_prefetch_memory : g_prefetch_rows;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "koci.h"
 #include "ora_query_results.h"
 #include "ora_table.h"
 #include "ora_test_support.h"
@@ -33,6 +34,7 @@ class Faults : public ::testing::Test {
         ASSERT_NE(nullptr, lib) << "the engine did not load " << ORA_FAULT_LIB;
         set = reinterpret_cast<void (*)(int, bool)>(dlsym(lib, "fault_set"));
         fetches = reinterpret_cast<int (*)()>(dlsym(lib, "fault_fetches"));
+        prefetch = reinterpret_cast<ub4 (*)(int)>(dlsym(lib, "fault_prefetch"));
         dlclose(lib);  // the engine keeps its own reference
         ASSERT_NE(nullptr, set);
         ASSERT_NE(nullptr, fetches);
@@ -45,7 +47,21 @@ class Faults : public ::testing::Test {
     connection c;
     void (*set)(int, bool) = nullptr;
     int (*fetches)() = nullptr;
+    ub4 (*prefetch)(int) = nullptr;
 };
+
+TEST_F(Faults, TheReadingStatementPrefetchesRows) {
+    c.db->get_tables();
+    auto t = c.db->get_table(u"T", 1);
+    // A real server then sends many rows per round trip; the rows handed out
+    // are the same, one by one.
+    EXPECT_GE(prefetch(0), 100u);
+    EXPECT_GE(prefetch(1), 1024u * 1024u);
+    const auto rows = read_rows(*t);
+    ASSERT_EQ(5u, rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(std::to_string(i + 1), rows[i][0].to_string());
+}
 
 TEST_F(Faults, RowsRemovedSinceTheCountEndTheTable) {
     c.db->get_tables();

@@ -500,4 +500,75 @@ TEST(OraNumber, ValuesPastTheRefinedTypeKeepTheirValue) {
     EXPECT_EQ("1.5", rows[1][1].to_string());
 }
 
+TEST(OraRecord, RowsRefillOneRecordWithoutStaleValues) {
+    const temp_db db(
+        "CREATE TABLE r (id NUMBER(3), txt VARCHAR2(10), raw_v RAW(4), cl CLOB, d DATE);"
+        "INSERT INTO r VALUES (1, 'abcdefghij', HEXTORAW('01020304'), 'long one', "
+        "TO_DATE('2024-01-02','YYYY-MM-DD'));"
+        "INSERT INTO r VALUES (2, NULL, NULL, NULL, NULL);"
+        "INSERT INTO r VALUES (3, 'x', HEXTORAW('FF'), 'y', TO_DATE('2020-05-06','YYYY-MM-DD'));");
+    connection c = connect(db.path());
+    c.db->get_tables();
+    auto t = c.db->get_table(u"R", 1);
+    ASSERT_FALSE(t->is_eof());
+    udb_record* first = t->get_item();
+    ASSERT_NE(nullptr, first);
+    ASSERT_EQ(5u, first->size());
+    const udb_field* txt = &(*first)[1];
+    EXPECT_EQ("abcdefghij", utf8_of(*txt));
+    t->next();
+    ASSERT_FALSE(t->is_eof());
+    udb_record* second = t->get_item();
+    // The same record and fields, filled with the second row: NULL everywhere.
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(txt, &(*second)[1]);
+    for (size_t i = 1; i < second->size(); ++i) EXPECT_TRUE((*second)[i].is_empty()) << i;
+    // A caller that takes a field away gets a whole record with the next row.
+    second->erase(4);
+    t->next();
+    ASSERT_FALSE(t->is_eof());
+    const udb_record* third = t->get_item();
+    ASSERT_EQ(5u, third->size());
+    EXPECT_EQ("3", (*third)[0].to_string());
+    EXPECT_EQ("x", utf8_of((*third)[1]));
+    EXPECT_EQ(bytes_of(std::string("\xFF")), bytes_of((*third)[2]));
+    EXPECT_EQ("y", utf8_of((*third)[3]));
+    EXPECT_EQ(date(2020, 5, 6), (*third)[4].get_date());
+    EXPECT_EQ(u"D", (*third)[4].name());
+}
+
+TEST(OraDatabase, NamesMapAndViewTexts) {
+    const temp_db db(kKeys);
+    connection c = connect(db.path());
+    c.db->get_tables();
+    ora_database& o = c.ora();
+    o.names_map().add_tn_mapping(u"EMP", u"EMP_1");
+    t_names_map fields;
+    fields.add(u"ENAME", u"NAME_1");
+    o.names_map().add_fn_map(u"EMP", fields);
+    // The mapped name names no listed table: it is looked up again without
+    // regard to case, which finds the same mapping.
+    EXPECT_EQ(u"EMP_1", o.get_tn_mapped_name_ex(u"EMP"));
+    // No exact mapping, and the name itself is a listed table (case ignored).
+    EXPECT_EQ(u"emp", o.get_tn_mapped_name_ex(u"emp"));
+    // No exact mapping and no such table: the lookup without case finds EMP's.
+    o.names_map().add_tn_mapping(u"Gone", u"GONE_1");
+    EXPECT_EQ(u"GONE_1", o.get_tn_mapped_name_ex(u"gone"));
+    EXPECT_EQ(u"NOKEY", o.get_tn_mapped_name_ex(u"NOKEY"));
+    EXPECT_EQ(u"NAME_1", o.get_fn_mapped_name_ex(u"EMP", u"ENAME"));
+    EXPECT_EQ(u"ename", o.get_fn_mapped_name_ex(u"EMP", u"ename"));
+    EXPECT_EQ(u"JOB", o.get_fn_mapped_name_ex(u"EMP", u"JOB"));
+
+    struct {
+        const char16_t *in, *out;
+    } views[] = {
+        {u"select [ENAME] from EMP;", u"select \"NAME_1\" from EMP_1 "},
+        {u"SELECT DISTINCTROW ENAME FROM EMPX;\r\n", u"SELECT  NAME_1 FROM EMPX \r\n"},
+        {u"select 1 from dual;x y", u"select 1 from dual;x y"},
+        {u";", u" "},
+        {u"", u""},
+    };
+    for (const auto& v : views) EXPECT_EQ(u8(v.out), u8(o.refine_view_in(v.in))) << u8(v.in);
+}
+
 }  // namespace
