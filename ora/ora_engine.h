@@ -85,7 +85,8 @@ class ora_engine : public tk_singleton<ora_engine> {
 
     // The number of rows of a table (is_query false) or of the result of a
     // query text (is_query true).  Works on the instance.  REQUIRES: an
-    // engine with an open session (otherwise tk_mail_assertion).
+    // engine (otherwise tk_mail_assertion); without a session OCI's error is
+    // raised as ora_exception.
     static int32_t get_records_cnt(const std::u16string& name, bool is_query = false);
     // The name quoted for Oracle SQL: the whole name in double quotes, or,
     // while the catalog is read from the ALL_ views (names are then owner,

@@ -47,6 +47,55 @@ std::u16string text_of(const udb_record& row, size_t i) {
     return row[i].to_wstring();
 }
 
+bool is_number_type(VARTYPE vt) {
+    switch (vt) {
+        case VT_I1:
+        case VT_I2:
+        case VT_I4:
+        case VT_I8:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_UI8:
+        case VT_INT:
+        case VT_UINT:
+        case VT_R4:
+        case VT_R8:
+        case VT_DECIMAL:
+        case VT_CY:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A sign, digits with at most one decimal point ("." or ","), and an
+// optional exponent: the forms a NUMBER default takes as a literal.
+bool is_number_literal(std::u16string_view t) {
+    size_t i = 0;
+    if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) ++i;
+    size_t digits = 0;
+    bool point = false;
+    for (; i < t.size(); ++i) {
+        if (t[i] >= u'0' && t[i] <= u'9') {
+            ++digits;
+        } else if ((t[i] == u'.' || t[i] == u',') && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) return false;
+    if (i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) ++i;
+        const size_t start = i;
+        while (i < t.size() && t[i] >= u'0' && t[i] <= u'9') ++i;
+        if (i == start) return false;
+    }
+    return i == t.size();
+}
+
 // The position of the column of that name: the exact name first (quoted
 // names may differ in case only), then without regard to case.
 int column_index(const udb_schema& schema, const std::u16string& name) {
@@ -206,9 +255,14 @@ ole_variant ora_table::get_def_value(VARTYPE vartype, const std::u16string& text
         return ole_variant();
     }
     if (vartype == VT_DATE) return ole_variant();
-    // DEFAULT NULL is kept by the catalog as the word NULL: no default, not
-    // the 0 that the number conversion would read from it.
-    if (!quoted && tk_equal_nocase(value, u"NULL")) return ole_variant();
+    // The number conversion reads the number at the start of a text and 0
+    // when there is none, so an expression (DEFAULT NULL, a sequence's
+    // nextval, an identity column) would become a default of 0: a default
+    // that is no number literal is no default.
+    if (is_number_type(vartype) && !is_number_literal(value)) {
+        tk_log(1, "Default value is not a number literal");
+        return ole_variant();
+    }
     value = tk_wstring(value).replace_all(u"''", u"'");
     try {
         return ole_variant::from_wstring(value, vartype);
