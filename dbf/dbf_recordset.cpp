@@ -10,6 +10,7 @@
 #include "dbf_memo_file.h"
 #include "dbf_record.h"
 #include "tk_codepage.h"
+#include "tk_exception.h"
 #include "tk_logger.h"
 #include "tk_path.h"
 #include "tk_string.h"
@@ -38,9 +39,11 @@ dbf_recordset::dbf_recordset(const std::string& path, std::u16string name, int o
     }
     layout_ = dbf_read_layout(*file_);
     header_read_ = true;
+    // Field names are in the table's code page, as its texts are.
+    const int names_code_page = get_codepage();
     for (const auto& fd : layout_.fields) {
         tk_log(2, "dbf_recordset::fd7_post_process");
-        t_ftd& ftd = schema_.add(dbf_ftd_from_descriptor(fd));
+        t_ftd& ftd = schema_.add(dbf_ftd_from_descriptor(fd, names_code_page));
         names_.push_back(ftd.name);
     }
     memo_type_ = dbf_get_memo_type(layout_.header);
@@ -49,6 +52,13 @@ dbf_recordset::dbf_recordset(const std::string& path, std::u16string name, int o
         init_memo_file();
     } catch (const dbf_no_memo_exception& e) {
         tk_log(3, "%s", e.message());
+        memo_unreadable_ = e.message();
+    } catch (const dbf_exception& e) {
+        // A memo file that cannot be read costs the memo values, not the
+        // table: each lost memo is reported with its record.
+        tk_log(3, "ERROR: %s: %s", path, e.message());
+        memo_unreadable_ = e.message();
+        memo_broken_ = true;
     }
     set_counter(layout_.header.record_count);
     tk_log(1, "Table has %d records, code page %d", int(layout_.header.record_count),
@@ -135,6 +145,9 @@ int dbf_recordset::get_codepage() const {
 old_memo_file* dbf_recordset::memo_writer() {
     if (memo_type_ != dbf_memo_old)
         throw dbf_exception("Memo fields of this table format cannot be written");
+    // A memo file that could not be read is not replaced by an empty one: its
+    // memos would be lost.
+    if (memo_broken_) throw dbf_exception(memo_unreadable_);
     if (memo_ == nullptr) memo_ = old_memo_file::create(companion_path("dbt"));
     return static_cast<old_memo_file*>(memo_.get());
 }
@@ -145,11 +158,13 @@ void dbf_recordset::append_record(const udb_record& record) {
     // The record is coded in place at the end of the batch and counts only
     // once every field is coded: a failure leaves the batch as it was.
     const size_t start = pending_size_;
-    if (start + layout_.header.record_length > pending_room_) {
+    if (start + layout_.header.record_length + 1 > pending_room_) {
         // A batch is written once it reaches batch_bytes, so it never holds
         // more than batch_bytes plus one record.
+        // One byte more for the end-of-file byte written behind the batch.
         const size_t room = std::max(batch_bytes + layout_.header.record_length,
-                                     start + layout_.header.record_length);
+                                     start + layout_.header.record_length) +
+                            1;
         auto grown = std::make_unique_for_overwrite<unsigned char[]>(room);
         if (start != 0) std::memcpy(grown.get(), pending_.get(), start);
         pending_ = std::move(grown);
@@ -204,8 +219,33 @@ void dbf_recordset::flush() {
     if (pending_count_ == 0) return;
     const uint64_t at = uint64_t(layout_.header.header_length) +
                         uint64_t(layout_.header.record_count) * layout_.header.record_length;
-    file_->put_at(at, pending_.get(), pending_size_);
-    // Only now that the records are on disk may the header count them.
+    // A process killed at any moment must leave a table that every reader
+    // reads the same.  Readers that trust the header's count read the counted
+    // records; readers that walk records to the end of the file stop at the
+    // first 0x1A.  So the batch goes in behind the end byte that closes the
+    // counted records, and the table grows by two single writes afterwards:
+    // the batch's first deletion flag over that end byte, then the count.
+    static const unsigned char end_byte = 0x1A;
+    if (!end_marked_) {
+        file_->put_at(at, &end_byte, 1);
+        end_marked_ = true;
+    }
+    pending_[pending_size_] = end_byte;
+    try {
+        file_->put_at(at + 1, pending_.get() + 1, pending_size_);
+    } catch (const tk_exception&) {
+        // A short write (a full disk) leaves part of the batch after the
+        // counted records: cut it off, so that the file holds exactly the
+        // records its header counts and their end byte.  The batch stays
+        // for a later flush.
+        try {
+            file_->set_size(at + 1);
+        } catch (const tk_exception& e) {
+            tk_log(3, "ERROR: %s could not be cut back to its records: %s", path_, e.what());
+        }
+        throw;
+    }
+    file_->put_at(at, pending_.get(), 1);
     const uint32_t count = layout_.header.record_count + pending_count_;
     unsigned char word[4];
     dbf_put_le32(word, count);
@@ -227,7 +267,12 @@ udb_record* dbf_recordset::get_item() {
     file_->get_at(uint64_t(layout_.header.header_length) + uint64_t(cursor_) * length,
                   bytes.data(), length);
     current_.reset();
-    current_ = std::make_unique<dbf_record>(bytes, layout_, names_, memo_.get(), get_codepage());
+    memo_access_.type = memo_type_;
+    memo_access_.file = memo_.get();
+    memo_access_.unreadable = memo_unreadable_;
+    current_ = std::make_unique<dbf_record>(bytes, layout_, names_, memo_access_, get_codepage(),
+                                            dbf_record_place{name_, cursor_ + 1});
+    for (const dbf_exception& e : current_->reports()) tk_log(3, "ERROR: %s", e.message());
     return current_.get();
 }
 
