@@ -2398,6 +2398,40 @@ void loader::impl::create_table(token_stream& ts, int line, bool temporary) {
     for (auto& c : cons) add_constraint(name, c);
 }
 
+namespace {
+
+// Oracle's text of an index expression (USER_IND_EXPRESSIONS.COLUMN_EXPRESSION), rebuilt
+// from its tokens first..last the way the server prints an expression back: names of the
+// table's columns in double quotes, other words in upper case, literals as written, and no
+// blanks except between two words.  Indexes over the same expression share one hidden
+// column, so two spellings of one expression must give one text.
+std::string index_expression_text(const token_stream& ts, std::size_t first, std::size_t last,
+                                  const table_info& t) {
+    std::string out;
+    bool word_before = false;
+    for (std::size_t k = first; k <= last; ++k) {
+        const token& tk = ts.at(k);
+        const bool word = tk.kind != tok_kind::op;
+        if (word && word_before) out += ' ';
+        word_before = word;
+        if (tk.kind == tok_kind::ident) {
+            const bool call =
+                k < last && ts.at(k + 1).kind == tok_kind::op && ts.at(k + 1).text == "(";
+            if (tk.quoted || (!call && t.find(tk.text) >= 0))
+                out += "\"" + tk.text + "\"";
+            else
+                out += tk.text;
+        } else if (tk.kind == tok_kind::op) {
+            out += tk.text;
+        } else {
+            out += ts.slice(k, k);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bitmap) {
     const std::string name = object_name(ts, "ORA-00953: missing or invalid index name");
     ts.expect("ON", "ORA-00969: missing ON keyword");
@@ -2407,10 +2441,10 @@ void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bi
         throw sql_error{"ORA-00955: name is already used by an existing object", line};
     ts.expect_op("(", "ORA-00906: missing left parenthesis");
     struct part {
-        std::string col;
+        std::string column;      // a plain column; empty for an expression
+        std::string expression;  // Oracle's text of an expression or of a descending column
         bool desc = false;
-        bool expression = false;
-        std::string text;  // the expression as written
+        std::string indexed;  // the name USER_IND_COLUMNS lists
     };
     std::vector<part> parts;
     for (;;) {
@@ -2419,9 +2453,9 @@ void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bi
         const token& tk = ts.peek();
         if (tk.kind == tok_kind::ident &&
             (ts.is_op(",", 1) || ts.is_op(")", 1) || ts.is("ASC", 1) || ts.is("DESC", 1))) {
-            p.col = ts.next().text;
-            if (t->find(p.col) < 0)
-                throw sql_error{"ORA-00904: \"" + p.col + "\": invalid identifier", line};
+            p.column = ts.next().text;
+            if (t->find(p.column) < 0)
+                throw sql_error{"ORA-00904: \"" + p.column + "\": invalid identifier", line};
         } else {
             int depth = 0;
             while (!ts.at_end() && (depth > 0 || !(ts.is_op(",") || ts.is_op(")") || ts.is("ASC") ||
@@ -2431,61 +2465,67 @@ void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bi
                 ts.next();
             }
             if (ts.pos() == first) ts.fail("ORA-00936: missing expression");
-            p.expression = true;
-            p.text = ts.slice(first, ts.pos() - 1);
+            p.expression = index_expression_text(ts, first, ts.pos() - 1, *t);
         }
         if (ts.accept("DESC"))
             p.desc = true;
         else
             ts.accept("ASC");
+        if (p.desc && p.expression.empty()) p.expression = "\"" + p.column + "\"";
         parts.push_back(p);
         if (ts.accept_op(")")) break;
         ts.expect_op(",", "ORA-00907: missing right parenthesis");
     }
     // Oracle indexes an expression, and a column in descending order, through a hidden
-    // virtual column of the table named SYS_NC<internal column number>$; USER_IND_COLUMNS
-    // lists that name and USER_IND_EXPRESSIONS the expression.  Indexes over the same
-    // expression share its column; a new one takes the next internal number after the
-    // table's columns and hidden columns.
+    // virtual column of the table named SYS_NC<internal column number, 5 digits>$;
+    // USER_IND_COLUMNS lists that name and USER_IND_EXPRESSIONS the expression ('"ENAME"' for
+    // a descending column).  An expression that an index of the table already holds keeps its
+    // column.  A new column takes the next internal number after the table's columns and
+    // hidden columns; past the highest hidden number too, since a dropped index leaves a gap
+    // that a later column must not fill with a name still in use.
+    const auto numbers = query(
+        "SELECT (SELECT count(*) FROM ocilite_columns WHERE table_name=?1) + "
+        "(SELECT count(DISTINCT column_name) FROM ocilite_ind_columns "
+        "WHERE table_name=?1 AND column_expression IS NOT NULL), "
+        "(SELECT ifnull(max(CAST(substr(column_name, 7, 5) AS INTEGER)), 0) "
+        "FROM ocilite_ind_columns WHERE table_name=?1 AND column_expression IS NOT NULL)",
+        {tname});
+    int64_t next_hidden =
+        std::max(std::get<int64_t>(numbers[0][0]), std::get<int64_t>(numbers[0][1])) + 1;
     bool functional = false;
     bool has_expression = false;
     std::vector<std::string> names;
-    std::vector<std::string> expressions;  // per part; empty for a plain ascending column
     for (auto& p : parts) {
-        std::string expression;
-        if (p.expression) {
-            has_expression = true;
-            expression = p.text;
-        } else if (p.desc) {
-            expression = "\"" + p.col + "\"";
-        }
-        if (!expression.empty()) {
+        if (p.expression.empty()) {
+            p.indexed = p.column;
+        } else {
             functional = true;
+            has_expression = has_expression || p.column.empty();
             const auto same = query(
                 "SELECT column_name FROM ocilite_ind_columns WHERE table_name=? AND "
                 "column_expression=? LIMIT 1",
-                {tname, expression});
+                {tname, p.expression});
             if (!same.empty()) {
-                p.col = text_of(same[0][0]);
+                p.indexed = text_of(same[0][0]);
             } else {
-                const auto used = query(
-                    "SELECT (SELECT count(*) FROM ocilite_columns WHERE table_name=?1) + "
-                    "(SELECT count(DISTINCT column_name) FROM ocilite_ind_columns "
-                    "WHERE table_name=?1 AND column_expression IS NOT NULL)",
-                    {tname});
-                int64_t number = std::get<int64_t>(used[0][0]) + 1;
-                char buf[32];
-                do {
+                // A second part with the same expression reuses the name made for the first.
+                for (const auto& q : parts) {
+                    if (&q == &p) break;
+                    if (q.expression == p.expression) p.indexed = q.indexed;
+                }
+                if (p.indexed.empty()) {
+                    char buf[32];
                     std::snprintf(buf, sizeof buf, "SYS_NC%05lld$",
-                                  static_cast<long long>(number++));
-                } while (std::find(names.begin(), names.end(), buf) != names.end());
-                p.col = buf;
+                                  static_cast<long long>(next_hidden++));
+                    p.indexed = buf;
+                }
             }
         }
-        names.push_back(p.col);
-        expressions.push_back(expression);
+        if (std::find(names.begin(), names.end(), p.indexed) != names.end())
+            throw sql_error{"ORA-00957: duplicate column name", line};
+        names.push_back(p.indexed);
     }
-    // Oracle refuses a second index over the same column list.
+    // Oracle refuses a second index over the same column list, hidden columns included.
     std::map<std::string, std::vector<std::string>> existing;
     for (const auto& r :
          query("SELECT ic.index_name, ic.column_name FROM ocilite_ind_columns ic JOIN "
@@ -2495,8 +2535,7 @@ void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bi
                {tname}))
         existing[text_of(r[0])].push_back(text_of(r[1]));
     for (const auto& [n, cols] : existing)
-        if (!has_expression && cols == names)
-            throw sql_error{"ORA-01408: such column list already indexed", line};
+        if (cols == names) throw sql_error{"ORA-01408: such column list already indexed", line};
     query(
         "INSERT INTO ocilite_indexes(index_name, table_name, index_type, uniqueness, generated) "
         "VALUES(?,?,?,?,'N')",
@@ -2510,16 +2549,15 @@ void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bi
             "INSERT INTO ocilite_ind_columns(index_name, table_name, column_name, column_position, "
             "descend, column_expression) "
             "VALUES(?,?,?,?,?,?)",
-            {name, tname, parts[i].col, static_cast<int64_t>(i + 1),
+            {name, tname, parts[i].indexed, static_cast<int64_t>(i + 1),
              std::string(parts[i].desc ? "DESC" : "ASC"),
-             expressions[i].empty() ? cell(nullptr) : cell(expressions[i])});
+             parts[i].expression.empty() ? cell(nullptr) : cell(parts[i].expression)});
+    // Columns, descending or not, are indexed in SQLite too (which enforces UNIQUE);
+    // expressions stay in the catalog only.
     if (!has_expression) {
         std::string list;
-        for (std::size_t i = 0; i < parts.size(); ++i)
-            list += (list.empty() ? "" : ",") +
-                    quote_ident(parts[i].desc ? expressions[i].substr(1, expressions[i].size() - 2)
-                                              : parts[i].col) +
-                    (parts[i].desc ? " DESC" : "");
+        for (const auto& p : parts)
+            list += (list.empty() ? "" : ",") + quote_ident(p.column) + (p.desc ? " DESC" : "");
         char* err = nullptr;
         const std::string sql = std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
                                 quote_ident("ocilite$ix$" + name) + " ON " + quote_ident(tname) +

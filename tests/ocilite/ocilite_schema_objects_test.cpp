@@ -57,7 +57,7 @@ TEST(IndexColumns, DescendingAndExpressionColumnsAreHiddenSysNcColumns) {
     EXPECT_EQ((rows_t{{"EMP_DEPT_DESC", "\"DEPTNO\"", "1"},
                       {"EMP_HIRED_NAME", "\"ENAME\"", "2"},
                       {"EMP_NAME_DESC", "\"ENAME\"", "1"},
-                      {"EMP_UPPER", "UPPER(ename)", "1"}}),
+                      {"EMP_UPPER", "UPPER(\"ENAME\")", "1"}}),
               s.rows("select index_name, column_expression, column_position from "
                      "user_ind_expressions where table_name = 'EMP' order by index_name"));
     // The table's own columns are unchanged: a hidden column is no column of the table.

@@ -601,7 +601,7 @@ TEST(Indexes, DescendingColumnsAndExpressionsGetHiddenColumnNames) {
                   "ORDER BY index_name, column_position"),
         (std::vector<std::string>{
             "E_DEPT_NAME DEPT ASC -", "E_DEPT_NAME SYS_NC00004$ DESC \"NAME\"",
-            "E_HIRED_DESC SYS_NC00007$ DESC \"HIRED\"", "E_LOWER SYS_NC00005$ ASC lower(name)",
+            "E_HIRED_DESC SYS_NC00007$ DESC \"HIRED\"", "E_LOWER SYS_NC00005$ ASC LOWER(\"NAME\")",
             "E_NAME_DESC SYS_NC00004$ DESC \"NAME\"", "E_NAME_DESC ID ASC -"}));
     EXPECT_EQ(db.column("SELECT index_name || ' ' || index_type FROM ocilite_indexes "
                         "ORDER BY index_name"),
@@ -613,6 +613,41 @@ TEST(Indexes, DescendingColumnsAndExpressionsGetHiddenColumnNames) {
     EXPECT_EQ(db.value("SELECT sql FROM sqlite_master WHERE name='ocilite$ix$E_NAME_DESC'"),
               "CREATE INDEX \"ocilite$ix$E_NAME_DESC\" ON \"E\"(\"NAME\" DESC,\"ID\")");
     EXPECT_EQ(db.value("SELECT constraint_name FROM ocilite_constraints"), "SYS_C0010000");
+}
+
+// The expression text is Oracle's, whatever the spelling, so one expression keeps one hidden
+// column; a dropped index's column number is not given to a new column while a higher one
+// is still in use.
+TEST(Indexes, ExpressionsAreKeptInOracleFormAndShareTheirColumn) {
+    temp_db db;
+    int errors = 0;
+    const std::string diag = db.load(
+        "CREATE TABLE e (id NUMBER, name VARCHAR2(20), \"Mixed\" VARCHAR2(5));\n"
+        "CREATE INDEX e_upper ON e (upper( name ));\n"
+        "CREATE INDEX e_upper_id ON e (id, UPPER(\"NAME\") DESC);\n"
+        "CREATE INDEX e_upper2 ON e (Upper(Name));\n"
+        "CREATE INDEX e_mix ON e (substr(\"Mixed\", 1, 2) || 'x''y', id * -1.50);\n"
+        "CREATE INDEX e_case ON e (CASE WHEN id IS NULL THEN 0 ELSE id END);\n"
+        "CREATE INDEX e_twice ON e (lower(name), LOWER(name));\n"
+        "CREATE INDEX e_cols ON e (id, id);\n"
+        "DROP INDEX e_upper_id;\n"
+        "DROP INDEX e_upper;\n"
+        "CREATE INDEX e_trim ON e (trim(name));\n",
+        {}, nullptr, &errors);
+    EXPECT_EQ(errors, 3) << diag;
+    for (const char* expected :
+         {"t.sql:4: ORA-01408: such column list already indexed",
+          "t.sql:7: ORA-00957: duplicate column name", "t.sql:8: ORA-00957: duplicate column name"})
+        EXPECT_NE(diag.find(expected), std::string::npos) << expected << "\n" << diag;
+    // Three table columns: hidden columns from 4 on.  With 4 gone, counting the columns alone
+    // would give E_TRIM 7, which E_CASE still uses: it takes 8.
+    EXPECT_EQ(db.column("SELECT index_name || ' ' || column_name || ' ' || "
+                        "ifnull(column_expression, '-') FROM ocilite_ind_columns "
+                        "ORDER BY index_name, column_position"),
+              (std::vector<std::string>{
+                  "E_CASE SYS_NC00007$ CASE WHEN \"ID\" IS NULL THEN 0 ELSE \"ID\" END",
+                  "E_MIX SYS_NC00005$ SUBSTR(\"Mixed\",1,2)||'x''y'",
+                  "E_MIX SYS_NC00006$ \"ID\"*-1.50", "E_TRIM SYS_NC00008$ TRIM(\"NAME\")"}));
 }
 
 // A database written before the catalog gained a column gets it on the next load.
