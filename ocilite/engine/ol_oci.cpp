@@ -1034,7 +1034,9 @@ KOCI_API sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindpp, OCIError* errhp,
     if (!s || !err || !bindpp) return OCI_INVALID_HANDLE;
     // A name that the prepared text does not hold is an illegal variable name.
     const std::string name =
-        placeh_len > 0 ? text_in(env_of(s), placeholder, static_cast<std::size_t>(placeh_len)) : "";
+        placeholder && placeh_len > 0
+            ? text_in(env_of(s), placeholder, static_cast<std::size_t>(placeh_len))
+            : "";
     if (!s->prepared || !has_placeholder(s->sql, name)) return fail(err, 1036);
     return fail(err, 3001);
 }

@@ -33,8 +33,8 @@ constexpr message_row kMessages[] = {
     {1007, "variable not in select list"},
     {1012, "not logged on"},
     {1017, "invalid username/password; logon denied"},
-    {1036, "illegal variable name/number"},
     {1031, "insufficient privileges"},
+    {1036, "illegal variable name/number"},
     {1403, "no data found"},
     {1405, "fetched column value is NULL"},
     {1406, "fetched column value was truncated"},
@@ -407,6 +407,11 @@ bool rowid_edits(const std::string& out, const std::vector<token>& toks,
                  const rewrite_options& opts, std::vector<edit>& edits,
                  std::vector<rowid_column>* columns, ora_error& err) {
     if (!opts.table_object) return true;
+    // Most statements name no ROWID: they need no scope.
+    const bool any = std::any_of(toks.begin(), toks.end(), [&](const token& t) {
+        return t.kind == 'w' && t.end - t.begin == 5 && out.compare(t.begin, 5, "ROWID") == 0;
+    });
+    if (!any) return true;
     const statement_scope scope(out, toks);
     // The select list of the statement's first block at depth 0: which items are ROWIDs.
     std::size_t list_first = toks.size(), list_end = toks.size();

@@ -505,6 +505,10 @@ TEST_F(SessionTest, BindsAndLobWritesAnswerOracleErrors) {
               bind(fresh, &b, s.err, reinterpret_cast<const OraText*>(one.data()), 4, nullptr, 0,
                    SQLT_RDD, nullptr, nullptr, nullptr, 0, nullptr, OCI_DATA_AT_EXEC));
     EXPECT_EQ("ORA-01036: illegal variable name/number\n", s.error_text());
+    // A length without a name names nothing either.
+    EXPECT_EQ(OCI_ERROR, bind(st, &b, s.err, nullptr, 4, nullptr, 0, SQLT_STR, nullptr, nullptr,
+                              nullptr, 0, nullptr, OCI_DEFAULT));
+    EXPECT_EQ(1036, s.error_code());
     // No bind handle exists, so none can be given to OCIBindDynamic.
     EXPECT_EQ(OCI_INVALID_HANDLE,
               dynamic(reinterpret_cast<OCIBind*>(st), s.err, nullptr, nullptr, nullptr, nullptr));
