@@ -92,7 +92,8 @@ CREATE TABLE IF NOT EXISTS ocilite_ind_columns(
   column_name     TEXT NOT NULL,
   column_position INTEGER NOT NULL,
   descend         TEXT NOT NULL DEFAULT 'ASC',
-  -- A hidden SYS_NC<n>$ column: the expression it holds, '"ENAME"' for a descending column.
+  -- A hidden SYS_NC<n>$ column: the expression it holds as Oracle prints it
+  -- ('UPPER("ENAME")'; '"ENAME"' for a descending column).
   column_expression TEXT);
 CREATE TABLE IF NOT EXISTS ocilite_views(
   view_name TEXT PRIMARY KEY,

@@ -8,7 +8,10 @@
 //   - a schema prefix ("SYS.", "SCOTT.") is dropped: an ocilite database is one schema, and
 //     the dictionary lives in the connection's TEMP schema;
 //   - '' is NULL, as in Oracle;
-//   - statements other than queries are refused (the engine serves read-only databases).
+//   - statements other than queries are refused (the engine serves read-only databases),
+//     except that INSERT, UPDATE and DELETE are rewritten for a parse that runs nothing
+//     (OCI_PARSE_ONLY);
+//   - the ROWID pseudo-column becomes Oracle's 18-character text of the row (below);
 //   - the operands of "||" become coalesce(x, ''), since Oracle concatenates NULL as an
 //     empty string (an empty result then reads as NULL, as every empty text does here).
 // Oracle-only functions (CONCAT with Oracle's NULL rule, NVL) are registered as SQLite
