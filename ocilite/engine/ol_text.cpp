@@ -83,6 +83,18 @@ bool read_int(std::string_view s, std::size_t& i, int digits, int& out) {
     return true;
 }
 
+// Reads the digits of a fraction of a second at s[i..] into nanoseconds (digits past nine are
+// dropped) and returns how many digits there were.
+int read_fraction(std::string_view s, std::size_t& i, std::uint32_t& nanos) {
+    std::uint32_t ns = 0;
+    int k = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++k)
+        if (k < 9) ns = ns * 10 + static_cast<std::uint32_t>(s[i] - '0');
+    for (int m = k; m < 9; ++m) ns *= 10;
+    nanos = ns;
+    return k;
+}
+
 }  // namespace
 
 std::u16string utf8_to_utf16(std::string_view s) {
@@ -273,12 +285,7 @@ bool parse_date_time_prefix(std::string_view s, date_time& d, std::size_t& i) {
         }
         if (i < s.size() && s[i] == '.') {
             ++i;
-            std::uint32_t ns = 0;
-            int k = 0;
-            for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++k)
-                if (k < 9) ns = ns * 10 + static_cast<std::uint32_t>(s[i] - '0');
-            for (; k < 9; ++k) ns *= 10;
-            d.nanos = ns;
+            read_fraction(s, i, d.nanos);
         }
     }
     return d.month >= 1 && d.month <= 12 && d.day >= 1 && d.day <= 31 && d.hour < 24 &&
@@ -373,13 +380,7 @@ bool parse_interval_ds(std::string_view text, interval_ds& out) {
         }
         if (i < s.size() && s[i] == '.') {
             ++i;
-            std::uint32_t ns = 0;
-            int k = 0;
-            for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++k)
-                if (k < 9) ns = ns * 10 + static_cast<std::uint32_t>(s[i] - '0');
-            if (k == 0) return false;
-            for (; k < 9; ++k) ns *= 10;
-            out.nanos = ns;
+            if (read_fraction(s, i, out.nanos) == 0) return false;
         }
         if (i != s.size()) return false;
     }
