@@ -64,7 +64,8 @@ TEST(DbfTableImage, OneLogicalField) {
     EXPECT_EQ(h.header_length, 65);
     EXPECT_EQ(h.record_length, 2);
     EXPECT_EQ(h.record_count, 0u);
-    EXPECT_EQ(h.year, 26);
+    EXPECT_EQ(h.year, 126);  // counted from 1900
+    EXPECT_EQ(dbf_header_year(h.year), 2026);
     EXPECT_EQ(h.month, 12);
     EXPECT_EQ(h.day, 7);
     EXPECT_EQ(image[64], '\x0D');
