@@ -198,7 +198,8 @@ uint16_t dbf_get_vartype_2(const dbf_field_descriptor7& fd) {
             if (width < 3) return vt_i1;
             if (width <= 4) return vt_i2;
             if (width <= 9) return vt_i4;
-            if (width <= 19) return vt_i8;
+            // Twenty characters hold every 64-bit integer with its sign.
+            if (width <= 20) return vt_i8;
             return vt_r8;
         }
         default: return vt_bstr;
@@ -446,11 +447,14 @@ std::string dbf_build_table_image(std::vector<dbf_field_descriptor> fields, int 
     h.day = uint8_t(day);
     const size_t header_length =
         dbf_header_size + dbf_fd_size * fields.size() + 1 + (vfp ? dbf_vfp_backlink_size : 0);
-    uint32_t displacement = 0;
+    // Visual FoxPro counts a field's displacement from the record's start,
+    // the deletion flag included, and its readers place fields by it.
+    uint32_t displacement = vfp ? 1 : 0;
     for (auto& fd : fields) {
         dbf_put_le32(fd.data() + 12, displacement);
         displacement += dbf_writer_width(fd);
     }
+    if (vfp) --displacement;
     // Both lengths are 16-bit fields of the header: a wider table cannot be
     // described, and wrapping the numbers would write a corrupt file.
     if (header_length > 0xFFFF || 1 + displacement > 0xFFFF)
