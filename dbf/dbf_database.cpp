@@ -184,6 +184,7 @@ std::unique_ptr<udb_recordset> dbf_database::create_table(const std::u16string& 
         fd[18] = flags;
         const char type = char(fd[11]);
         if (type == 'M' || type == 'G' || type == 'P') has_memo = true;
+
         record_length += dbf_writer_width(fd);
         fields.push_back(fd);
     }

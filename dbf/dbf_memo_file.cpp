@@ -292,16 +292,37 @@ fpt_memo_file::~fpt_memo_file() {
     }
 }
 
+bool fpt_memo_file::reads_as_decimal_reference(uint32_t block) {
+    // The four bytes as a reader of decimal references sees them: NULs as
+    // blanks, leading blanks and control codes skipped, then a sign or a
+    // digit starts a number.
+    unsigned char b[4];
+    dbf_put_le32(b, block);
+    size_t i = 0;
+    while (i < 4 && (b[i] == 0 || b[i] <= 0x20)) ++i;
+    if (i < 4 && (b[i] == '+' || b[i] == '-')) ++i;
+    return i < 4 && b[i] >= '0' && b[i] <= '9';
+}
+
 uint32_t fpt_memo_file::append_memo(std::string_view text, bool binary) {
     TK_ASSERT(!text.empty() && file_->writable());
-    const uint32_t block = next_block_;
+    // LibreOffice reads every memo reference as decimal digits, also the
+    // 4-byte binary ones of Visual FoxPro tables, so it shows their memos as
+    // empty; a block number whose bytes happen to read as digits would show
+    // another memo instead.  Such block numbers are left unused (about one
+    // block in twenty).
+    uint32_t block = next_block_;
+    while (reads_as_decimal_reference(block)) ++block;
     const uint64_t position = uint64_t(block) * block_size_;
     const uint64_t length = 8 + uint64_t(text.size());
     const uint64_t blocks = (length + block_size_ - 1) / block_size_;
     tk_log(1, "fpt_memo_file::append_memo(%d, %d bytes)", int(block), int(text.size()));
     if (text.size() > 0x7FFFFFFFu || uint64_t(block) + blocks > 0xFFFFFFFFu)
         throw dbf_exception("Memo file is full");
-    if (pending_.empty()) pending_at_ = position;
+    if (pending_.empty())
+        pending_at_ = position;
+    else
+        pending_.resize(size_t(position - pending_at_), '\0');  // the blocks left unused
     unsigned char head[8];
     const uint32_t type = binary ? block_binary : block_text;
     const uint32_t size = uint32_t(text.size());

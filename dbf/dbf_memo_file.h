@@ -145,6 +145,11 @@ public:
 
     static constexpr size_t batch_bytes = 1024 * 1024;
 
+    // Whether a reader that takes memo references for decimal digits reads
+    // a number from the four bytes of this block number (append_memo does
+    // not use such blocks).
+    static bool reads_as_decimal_reference(uint32_t block);
+
 private:
     struct create_tag {};
     fpt_memo_file(std::unique_ptr<dbf_file> file, create_tag);

@@ -350,3 +350,48 @@ TEST(DbfVfpLayout, NullBitsOfForeignTables) {
     EXPECT_EQ(r->at(2).value().get_bstr(), u"0123456789");
     EXPECT_TRUE(r->at(3).is_empty());
 }
+
+// A table without memo fields has no memo file, doubles or not: dbfread
+// asks for one beside every table with a 'B' field, but python3-dbf refuses
+// a table whose memo file belongs to no memo field.
+TEST(DbfVfpTable, DoublesWithoutMemosHaveNoMemoFile) {
+    tk_set_ansi_code_page(1252);
+    temp_folder dir;
+    dbf_database db(w(dir.str()), 4, 0, dbf_format::vfp);
+    udb_schema schema;
+    schema.add(t_ftd(0, u"D", VT_R8));
+    db.create_table(u"t", schema, udb_indexes())->append_record(record_of({ole_variant(2.5)}));
+    EXPECT_FALSE(exists(dir.file("t.fpt")));
+    EXPECT_EQ(uint8_t(read_all(dir.file("t.dbf"))[28]), 0);
+    dbf_recordset table(dir.file("t.dbf"), u"t", dbf_recordset::mode_read, 0);
+    EXPECT_FALSE(table.has_memo_file());
+    table.move_first();
+    EXPECT_EQ(table.get_item()->at(0).value().to_double(), 2.5);
+}
+
+// A reader of decimal references (LibreOffice) must not find another memo
+// through a binary block number whose bytes read as digits.
+TEST(FptMemoWriter, LeavesBlocksWhoseNumberReadsAsDigitsUnused) {
+    EXPECT_FALSE(fpt_memo_file::reads_as_decimal_reference(8));
+    EXPECT_TRUE(fpt_memo_file::reads_as_decimal_reference(0x30));     // "0"
+    EXPECT_TRUE(fpt_memo_file::reads_as_decimal_reference(0x3900));   // " 9"
+    EXPECT_TRUE(fpt_memo_file::reads_as_decimal_reference(0x312D));   // "-1"
+    EXPECT_FALSE(fpt_memo_file::reads_as_decimal_reference(0x3A));    // ":"
+    EXPECT_FALSE(fpt_memo_file::reads_as_decimal_reference(0x3041));  // "A0"
+    temp_folder dir;
+    const std::string path = dir.file("t.fpt");
+    std::vector<uint32_t> blocks;
+    {
+        auto memo = fpt_memo_file::create(path);
+        for (int i = 0; i < 400; ++i) blocks.push_back(memo->append_memo("memo", false));
+    }
+    fpt_memo_file memo(path, dbf_memo_vfp);
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        EXPECT_FALSE(fpt_memo_file::reads_as_decimal_reference(blocks[i])) << blocks[i];
+        if (i > 0) {
+            EXPECT_GT(blocks[i], blocks[i - 1]);
+        }
+        EXPECT_EQ(memo.read_memo(blocks[i]), "memo");
+    }
+    EXPECT_EQ(blocks[40], 58u);  // 48 .. 57 left out
+}
