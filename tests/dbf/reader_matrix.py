@@ -215,10 +215,10 @@ def read_kestrel(folder, table, columns):
     return out
 
 
-def read_dbfread(folder, table, columns):
+def read_dbfread(folder, table, columns, **options):
     import dbfread
     try:
-        t = dbfread.DBF(os.path.join(folder, table + '.dbf'))
+        t = dbfread.DBF(os.path.join(folder, table + '.dbf'), **options)
         return [[value_canon(rec[name]) for name, _ in columns] for rec in t]
     except Exception as e:  # noqa: BLE001 - any failure is the verdict
         raise Unreadable(error_text(folder, e))
