@@ -352,6 +352,7 @@ dbf_table_layout dbf_read_layout(dbf_file& file) {
         if (level7) {
             tk_log(1, "Reading FD7 at %d", int(pos));
             std::memcpy(fd7.data(), bytes + pos, dbf_fd7_size);
+            fd7[35] = 0;  // reserved in Level 7: no field flags
         } else {
             dbf_field_descriptor fd;
             std::memcpy(fd.data(), bytes + pos, dbf_fd_size);

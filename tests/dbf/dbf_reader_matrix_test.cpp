@@ -23,7 +23,9 @@ using dbf_test::temp_folder;
 
 namespace {
 
-std::u16string w(const std::string& s) { return tk_utf8_to_ucs2(s); }
+std::u16string w(const std::string& s) {
+    return tk_utf8_to_ucs2(s);
+}
 
 ole_systemtime when(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     ole_systemtime st;
@@ -36,9 +38,13 @@ ole_systemtime when(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return st;
 }
 
-ole_variant dec(const char* text) { return ole_variant(*ole_decimal::from_string(text)); }
+ole_variant dec(const char* text) {
+    return ole_variant(*ole_decimal::from_string(text));
+}
 
-ole_variant cy(const char* text) { return ole_variant(*ole_cy::from_string(text)); }
+ole_variant cy(const char* text) {
+    return ole_variant(*ole_cy::from_string(text));
+}
 
 ole_variant bytes(const std::string& raw) {
     return ole_variant(raw.size(), reinterpret_cast<const uint8_t*>(raw.data()));
@@ -78,7 +84,9 @@ struct cell {
     std::string expected;
 };
 
-std::string tagged(const char* tag, const std::string& text) { return json_string(tag + text); }
+std::string tagged(const char* tag, const std::string& text) {
+    return json_string(tag + text);
+}
 
 // Writes one table and its expectations (TABLE.expected.json).
 void write_table(const std::string& folder, dbf_format format, int code_page,
@@ -202,41 +210,60 @@ TEST(DbfReaderMatrix, EveryKindInEachFormatReadByEveryReader) {
     const std::string binary("\x89PNG\r\n\x1a\n\x00\x01\x7f\x80\x81\x8d\xfe\xff", 16);
     auto s = [](const std::string& t) { return tagged("s:", t); };
     std::vector<std::vector<cell>> rows = {
-        {{ole_variant(char(-128)), "\"i:-128\""}, {ole_variant(short(-32768)), "\"i:-32768\""},
+        {{ole_variant(char(-128)), "\"i:-128\""},
+         {ole_variant(short(-32768)), "\"i:-32768\""},
          {ole_variant(-2147483647 - 1), "\"i:-2147483648\""},
          {ole_variant(int64_t(-9223372036854775807LL - 1)), "\"i:-9223372036854775808\""},
-         {dec("-12345678.91"), "\"n:-12345678.91\""}, {ole_variant(1.5f), "\"f:1.5\""},
-         {ole_variant(-2.25e-10), "\"f:-2.25e-10\""}, {cy("-123456789.1234"), "\"n:-123456789.1234\""},
+         {dec("-12345678.91"), "\"n:-12345678.91\""},
+         {ole_variant(1.5f), "\"f:1.5\""},
+         {ole_variant(-2.25e-10), "\"f:-2.25e-10\""},
+         {cy("-123456789.1234"), "\"n:-123456789.1234\""},
          {ole_variant(when(1900, 2, 28)), "\"d:1900-02-28\""},
          {ole_variant(when(2004, 1, 15, 10, 30, 5)), "\"t:2004-01-15 10:30:05\""},
-         {ole_variant(true), "\"l:true\""}, {ole_variant(w(western)), s(western)},
+         {ole_variant(true), "\"l:true\""},
+         {ole_variant(w(western)), s(western)},
          {ole_variant(w(memo_text(1, western))), s(memo_text(1, western))},
          {bytes(binary), tagged("x:", hex(binary))}},
-        {{ole_variant(char(99)), "\"i:99\""}, {ole_variant(short(9999)), "\"i:9999\""},
+        {{ole_variant(char(99)), "\"i:99\""},
+         {ole_variant(short(9999)), "\"i:9999\""},
          {ole_variant(2147483647), "\"i:2147483647\""},
          {ole_variant(int64_t(9223372036854775807LL)), "\"i:9223372036854775807\""},
-         {dec("0.01"), "\"n:0.01\""}, {ole_variant(-0.25f), "\"f:-0.25\""},
-         {ole_variant(1e300), "\"f:1e+300\""}, {cy("12.3456"), "\"n:12.3456\""},
+         {dec("0.01"), "\"n:0.01\""},
+         {ole_variant(-0.25f), "\"f:-0.25\""},
+         {ole_variant(1e300), "\"f:1e+300\""},
+         {cy("12.3456"), "\"n:12.3456\""},
          {ole_variant(when(2038, 1, 19)), "\"d:2038-01-19\""},
          {ole_variant(when(1999, 12, 31, 23, 59, 59)), "\"t:1999-12-31 23:59:59\""},
-         {ole_variant(false), "\"l:false\""}, {ole_variant(u"plain"), s("plain")},
+         {ole_variant(false), "\"l:false\""},
+         {ole_variant(u"plain"), s("plain")},
          {ole_variant(w(memo_text(511, western))), s(memo_text(511, western))},
          {bytes(std::string(1, '\0')), "\"x:00\""}},
-        {{ole_variant(char(0)), "\"i:0\""}, {ole_variant(short(0)), "\"i:0\""},
-         {ole_variant(0), "\"i:0\""}, {ole_variant(int64_t(0)), "\"i:0\""},
-         {dec("0"), "\"n:0\""}, {ole_variant(0.0f), "\"f:0\""}, {ole_variant(0.0), "\"f:0\""},
-         {cy("0"), "\"n:0\""}, {ole_variant(when(2000, 2, 29)), "\"d:2000-02-29\""},
+        {{ole_variant(char(0)), "\"i:0\""},
+         {ole_variant(short(0)), "\"i:0\""},
+         {ole_variant(0), "\"i:0\""},
+         {ole_variant(int64_t(0)), "\"i:0\""},
+         {dec("0"), "\"n:0\""},
+         {ole_variant(0.0f), "\"f:0\""},
+         {ole_variant(0.0), "\"f:0\""},
+         {cy("0"), "\"n:0\""},
+         {ole_variant(when(2000, 2, 29)), "\"d:2000-02-29\""},
          {ole_variant(when(2000, 2, 29)), "\"t:2000-02-29 00:00:00\""},
-         {ole_variant(true), "\"l:true\""}, {ole_variant(u"x"), s("x")},
+         {ole_variant(true), "\"l:true\""},
+         {ole_variant(u"x"), s("x")},
          {ole_variant(w(memo_text(512, western))), s(memo_text(512, western))},
          {bytes(std::string(600, '\x1a')), tagged("x:", hex(std::string(600, '\x1a')))}},
-        {{ole_variant(char(1)), "\"i:1\""}, {ole_variant(short(1)), "\"i:1\""},
-         {ole_variant(1), "\"i:1\""}, {ole_variant(int64_t(1)), "\"i:1\""},
-         {dec("99999999.99"), "\"n:99999999.99\""}, {ole_variant(3.0f), "\"f:3\""},
-         {ole_variant(0.1), "\"f:0.1\""}, {cy("1"), "\"n:1\""},
+        {{ole_variant(char(1)), "\"i:1\""},
+         {ole_variant(short(1)), "\"i:1\""},
+         {ole_variant(1), "\"i:1\""},
+         {ole_variant(int64_t(1)), "\"i:1\""},
+         {dec("99999999.99"), "\"n:99999999.99\""},
+         {ole_variant(3.0f), "\"f:3\""},
+         {ole_variant(0.1), "\"f:0.1\""},
+         {cy("1"), "\"n:1\""},
          {ole_variant(when(1987, 3, 1)), "\"d:1987-03-01\""},
          {ole_variant(when(2021, 2, 22, 0, 57, 11)), "\"t:2021-02-22 00:57:11\""},
-         {ole_variant(false), "\"l:false\""}, {ole_variant(w(western)), s(western)},
+         {ole_variant(false), "\"l:false\""},
+         {ole_variant(w(western)), s(western)},
          {ole_variant(w(memo_text(100000, western))), s(memo_text(100000, western))},
          {bytes(std::string(70000, '\xab')), tagged("x:", hex(std::string(70000, '\xab')))}},
         // NULL in every field.
@@ -253,7 +280,8 @@ TEST(DbfReaderMatrix, EveryKindInEachFormatReadByEveryReader) {
     };
     const std::string russian = "Съешь же ещё этих мягких булок";
     const std::vector<std::vector<cell>> cyrillic_rows = {
-        {{ole_variant(1), "\"i:1\""}, {ole_variant(w(russian)), s(russian)},
+        {{ole_variant(1), "\"i:1\""},
+         {ole_variant(w(russian)), s(russian)},
          {ole_variant(w(memo_text(700, russian))), s(memo_text(700, russian))}},
         {{ole_variant(2), "\"i:2\""}, {ole_variant(u"Ёё Щщ"), s("Ёё Щщ")}, {null, "null"}},
     };
@@ -261,8 +289,8 @@ TEST(DbfReaderMatrix, EveryKindInEachFormatReadByEveryReader) {
     // memo look for a memo file there).
     const std::vector<column> no_memo = {
         {"DOUBLE", "double in a table without memo fields", VT_R8, 0, 0}};
-    const std::vector<std::vector<cell>> no_memo_rows = {
-        {{ole_variant(0.5), "\"f:0.5\""}}, {{null, "null"}}};
+    const std::vector<std::vector<cell>> no_memo_rows = {{{ole_variant(0.5), "\"f:0.5\""}},
+                                                         {{null, "null"}}};
     for (dbf_format format : {dbf_format::dbase3, dbf_format::vfp}) {
         SCOPED_TRACE(dbf_format_name(format));
         const std::string suffix = dbf_format_name(format);

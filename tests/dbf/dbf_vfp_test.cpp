@@ -23,11 +23,15 @@ using dbf_test::temp_folder;
 
 namespace {
 
-std::u16string w(const std::string& s) { return tk_utf8_to_ucs2(s); }
+std::u16string w(const std::string& s) {
+    return tk_utf8_to_ucs2(s);
+}
 const unsigned char* u8(const std::string& s) {
     return reinterpret_cast<const unsigned char*>(s.data());
 }
-bool exists(const std::string& p) { return std::filesystem::exists(p); }
+bool exists(const std::string& p) {
+    return std::filesystem::exists(p);
+}
 
 udb_record record_of(const std::vector<ole_variant>& values) {
     udb_record record;
@@ -42,10 +46,9 @@ TEST(DbfCodePageMark, WrittenMarkReadsBackAsItsCodePage) {
     const struct {
         int code_page;
         uint8_t mark;
-    } cases[] = {{1252, 0x03}, {1251, 0xC9}, {1250, 0xC8}, {866, 0x65}, {1253, 0xCB},
-                 {1254, 0xCA}, {1256, 0x7E}, {1255, 0x7D}, {874, 0x7C}, {437, 0x01},
-                 {850, 0x02},  {852, 0x64},  {936, 0x7A},  {1257, 0},    {1258, 0},
-                 {28591, 0},   {0, 0}};
+    } cases[] = {{1252, 0x03}, {1251, 0xC9}, {1250, 0xC8}, {866, 0x65}, {1253, 0xCB}, {1254, 0xCA},
+                 {1256, 0x7E}, {1255, 0x7D}, {874, 0x7C},  {437, 0x01}, {850, 0x02},  {852, 0x64},
+                 {936, 0x7A},  {1257, 0},    {1258, 0},    {28591, 0},  {0, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code_page);
         EXPECT_EQ(dbf_mark_for_codepage(c.code_page), c.mark);
@@ -71,8 +74,9 @@ TEST(DbfCodePageMark, NewTablesCarryTheMarkOfTheAnsiCodePage) {
             schema.add(t_ftd(10, u"NAME", VT_BSTR));
             const std::u16string name = w(dbf_format_name(format));
             db.create_table(name, schema, udb_indexes());
-            EXPECT_EQ(uint8_t(read_all(dir.file(dbf_format_name(format) + std::string(".dbf")))[29]),
-                      mark);
+            EXPECT_EQ(
+                uint8_t(read_all(dir.file(dbf_format_name(format) + std::string(".dbf")))[29]),
+                mark);
         }
     }
     tk_set_ansi_code_page(1252);
@@ -122,7 +126,8 @@ TEST(DbfVfpImage, HeaderNullFlagsBacklinkAndDisplacements) {
     // One bit per field: two bytes of flags.
     EXPECT_EQ(h.record_length, 1 + 9 * 4 + 4 + 2);
     const unsigned char* nulls = u8(image) + 32 + 10 * 32;
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(nulls), 11), std::string("_NullFlags\0", 11));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(nulls), 11),
+              std::string("_NullFlags\0", 11));
     EXPECT_EQ(nulls[11], '0');
     EXPECT_EQ(nulls[16], 2);
     EXPECT_EQ(nulls[18], dbf_flag_system | dbf_flag_binary);
@@ -152,22 +157,29 @@ TEST(DbfVfpTypeMapping, EveryKindGetsItsNativeType) {
         char type;
         int width, decimals, flags;
     } cases[] = {
-        {VT_I1, 0, 0, 'I', 4, 0, 0},          {VT_I2, 0, 0, 'I', 4, 0, 0},
-        {VT_I4, 0, 0, 'I', 4, 0, 0},          {VT_UI2, 0, 0, 'I', 4, 0, 0},
-        {VT_UI4, 0, 0, 'N', 20, 0, 0},        {VT_I8, 0, 0, 'N', 20, 0, 0},
-        {VT_R4, 0, 0, 'B', 8, 0, 0},          {VT_R8, 0, 0, 'B', 8, 0, 0},
-        {VT_CY, 0, 0, 'Y', 8, 4, 0},          {VT_DECIMAL, 0, 10 * 256 + 2, 'N', 12, 2, 0},
-        {VT_DATE, 0, 1, 'T', 8, 0, 0},        {VT_DATE, 0, 2, 'D', 8, 0, 0},
-        {VT_BOOL, 0, 0, 'L', 1, 0, 0},        {VT_BSTR, 10, 0, 'C', 11, 0, 0},
-        {VT_BSTR, 300, 0, 'M', 4, 0, 0},      {VT_BSTR, 0, 0, 'M', 4, 0, 0},
+        {VT_I1, 0, 0, 'I', 4, 0, 0},
+        {VT_I2, 0, 0, 'I', 4, 0, 0},
+        {VT_I4, 0, 0, 'I', 4, 0, 0},
+        {VT_UI2, 0, 0, 'I', 4, 0, 0},
+        {VT_UI4, 0, 0, 'N', 20, 0, 0},
+        {VT_I8, 0, 0, 'N', 20, 0, 0},
+        {VT_R4, 0, 0, 'B', 8, 0, 0},
+        {VT_R8, 0, 0, 'B', 8, 0, 0},
+        {VT_CY, 0, 0, 'Y', 8, 4, 0},
+        {VT_DECIMAL, 0, 10 * 256 + 2, 'N', 12, 2, 0},
+        {VT_DATE, 0, 1, 'T', 8, 0, 0},
+        {VT_DATE, 0, 2, 'D', 8, 0, 0},
+        {VT_BOOL, 0, 0, 'L', 1, 0, 0},
+        {VT_BSTR, 10, 0, 'C', 11, 0, 0},
+        {VT_BSTR, 300, 0, 'M', 4, 0, 0},
+        {VT_BSTR, 0, 0, 'M', 4, 0, 0},
         {VT_BLOB, 0, 0, 'M', 4, 0, dbf_flag_binary},
         {VT_BINARY, 16, 0, 'M', 4, 0, dbf_flag_binary},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.vt) + "/" + std::to_string(c.reserved));
-        const auto fd = dbf_create_field(t_ftd(c.size, u"X", c.vt, false, false, ole_variant(),
-                                               c.reserved),
-                                         dbf_format::vfp);
+        const auto fd = dbf_create_field(
+            t_ftd(c.size, u"X", c.vt, false, false, ole_variant(), c.reserved), dbf_format::vfp);
         EXPECT_EQ(char(fd[11]), c.type);
         EXPECT_EQ(fd[16], c.width);
         EXPECT_EQ(fd[17], c.decimals);
@@ -233,14 +245,14 @@ TEST(DbfVfpTable, NullsSetTheirFlagsAndReadBackAsNull) {
     const std::string raw("\0\xff", 2);
     {
         auto table = db.create_table(u"t", schema, udb_indexes());
-        table->append_record(record_of({ole_variant(), ole_variant(), ole_variant(),
-                                        ole_variant(), ole_variant(), ole_variant(),
-                                        ole_variant(), ole_variant(), ole_variant()}));
-        table->append_record(record_of(
-            {ole_variant(0), ole_variant(0.0), ole_variant(), ole_variant(false),
-             ole_variant(u""), ole_variant(u"memo"),
-             ole_variant(raw.size(), reinterpret_cast<const uint8_t*>(raw.data())),
-             ole_variant(ole_cy{0}), ole_variant(int64_t(-9223372036854775807LL - 1))}));
+        table->append_record(
+            record_of({ole_variant(), ole_variant(), ole_variant(), ole_variant(), ole_variant(),
+                       ole_variant(), ole_variant(), ole_variant(), ole_variant()}));
+        table->append_record(
+            record_of({ole_variant(0), ole_variant(0.0), ole_variant(), ole_variant(false),
+                       ole_variant(u""), ole_variant(u"memo"),
+                       ole_variant(raw.size(), reinterpret_cast<const uint8_t*>(raw.data())),
+                       ole_variant(ole_cy{0}), ole_variant(int64_t(-9223372036854775807LL - 1))}));
     }
     EXPECT_TRUE(exists(dir.file("t.fpt")));
     EXPECT_FALSE(exists(dir.file("t.dbt")));
@@ -335,11 +347,11 @@ TEST(DbfVfpLayout, NullBitsOfForeignTables) {
     image[32 + 32 * fields.size()] = '\x0D';
     std::string record(h.record_length, '\0');
     record[0] = ' ';
-    record[1] = 7;                           // KEY
-    record[5] = 8;                           // A
+    record[1] = 7;                              // KEY
+    record[5] = 8;                              // A
     std::memcpy(&record[9], "0123456789", 10);  // full length: its bit stays 0
-    record[19] = 9;                          // B
-    record[23] = char(0x01 | 0x08);          // A (bit 0) and B (bit 3) are NULL
+    record[19] = 9;                             // B
+    record[23] = char(0x01 | 0x08);             // A (bit 0) and B (bit 3) are NULL
     dbf_test::write_all(dir.file("f.dbf"), image + record);
     dbf_recordset table(dir.file("f.dbf"), u"f", dbf_recordset::mode_read, 0);
     EXPECT_EQ(table.layout().null_bits, (std::vector<int>{-1, 0, 1, 3}));
