@@ -17,6 +17,9 @@ packages=(
   libicu-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-dbfread python3-dbf
+  # Independent DBF readers of the reader tests: ogr2ogr, and LibreOffice
+  # Calc with its dBASE driver (82 MB, about 20 s to install).
+  gdal-bin libreoffice-calc-nogui libreoffice-base-drivers
 )
 
 if [[ "${KESTREL_SKIP_APT:-0}" != 1 ]]; then

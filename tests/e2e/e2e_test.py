@@ -117,6 +117,63 @@ class samples(agent_case):
         self.check_sample('co')
 
 
+class vfp_samples(agent_case):
+    """HR, SCOTT and CO converted into Visual FoxPro tables (KESTREL_DBF_FORMAT,
+    no profile) and read back by python3-dbfread, python3-dbf, GDAL and
+    LibreOffice, each without an encoding or parser option: every value
+    equals the source except where the reader matrix records that reader's
+    limit for the field kind (printed)."""
+
+    def check_sample(self, name):
+        user, password = SAMPLE_USERS[name]
+        env = dict(os.environ, KESTREL_CODEPAGE='1252', KESTREL_DBF_FORMAT='vfp')
+        proc = subprocess.run([KSLAGENT, '--src=' + self.sample(name), '--oraclu=' + user,
+                               '--oraclp=' + password, '--dest=' + self.dest],
+                              capture_output=True, text=True, env=env, timeout=600,
+                              cwd=self.folder)
+        self.assertEqual(proc.returncode, 0, proc.stdout + proc.stderr)
+        files = self.dbf_files()
+        self.assertFalse([f for f in files if f.endswith('.dbt')], files)
+        for f in files:
+            if f.endswith('.dbf'):
+                with open(os.path.join(self.dest, f), 'rb') as table:
+                    head = table.read(32)
+                self.assertEqual((head[0], head[29]), (0x30, 0x03), f)
+        readers = ['dbfread', 'dbf']
+        if shutil.which('ogr2ogr'):
+            readers.append('GDAL')
+        elif os.environ.get('CI'):
+            self.fail('CI is set but GDAL (gdal-bin) is not installed')
+        sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'dbf'))
+        import reader_matrix
+        if reader_matrix.reader_available('LibreOffice'):
+            readers.append('LibreOffice')
+        elif os.environ.get('CI'):
+            self.fail('CI is set but LibreOffice (libreoffice-calc-nogui, '
+                      'libreoffice-base-drivers) is not installed')
+        else:
+            print('LibreOffice is not installed: not read with it', file=sys.stderr)
+        db = cmp.open_db(self.sample(name))
+        problems, limits = [], {}
+        for table in cmp.source_tables(db):
+            cmp.compare_with_readers(db, self.dest, table, readers, problems, limits)
+        db.close()
+        for (reader, kind, how), count in sorted(limits.items()):
+            print('%s: %s, %s: %d values (%s)' % (name, reader, kind, count, how),
+                  file=sys.stderr)
+        self.maxDiff = None
+        self.assertEqual(problems[:40], [])
+
+    def test_hr(self):
+        self.check_sample('hr')
+
+    def test_scott(self):
+        self.check_sample('scott')
+
+    def test_co(self):
+        self.check_sample('co')
+
+
 class modes(agent_case):
     def prepare(self):
         os.makedirs(self.dest)
