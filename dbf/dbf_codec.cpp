@@ -414,8 +414,11 @@ dbf_field_descriptor dbf_create_field(const t_ftd& ftd, dbf_format format) {
         case VT_I1: type = 'N'; width = 4; break;
         case VT_I2: case VT_UI1: type = 'N'; width = 6; break;
         case VT_I4: case VT_UI2: case VT_INT: type = 'N'; width = 11; break;
-        case VT_R4: case VT_CY: case VT_UI4: case VT_I8: case VT_UI8:
+        case VT_R4: case VT_CY: case VT_UI4:
             type = 'N'; width = 19; decimals = 5; break;
+        // A 64-bit integer has up to 20 digits (19 and a sign): with 5
+        // decimals in 19 places, every value past 10^13 would not fit.
+        case VT_I8: case VT_UI8: type = 'N'; width = 20; break;
         case VT_R8: type = 'B'; width = 8; break;
         case VT_DATE:
             if (ftd.reserved == 1 || ftd.reserved == 3) {

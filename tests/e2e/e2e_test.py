@@ -312,8 +312,9 @@ INSERT INTO SKIPPED_TYPES VALUES (1, NULL, NULL, 'kept', 'memo text');
 CREATE TABLE NO_ROWS (ID NUMBER(3), D DATE);
 CREATE TABLE WIDE (ID NUMBER(3), BIG NUMBER(20), N VARCHAR2(5));
 INSERT INTO WIDE VALUES (1, 12345678901234, 'a');
-INSERT INTO WIDE VALUES (2, 99999999999999999999, 'b');
+INSERT INTO WIDE VALUES (2, -99999999999999999999, 'b');
 INSERT INTO WIDE VALUES (3, -42, 'c');
+INSERT INTO WIDE VALUES (4, 99999999999999999999, 'd');
 COMMIT;
 """
 
@@ -322,7 +323,8 @@ class odd_tables(agent_case):
     def test_names_skipped_types_empty_tables_and_a_record_that_fails(self):
         db = self.make_db('odd.db', ODD_SCHEMA)
         r = self.run_agent('--src=' + db, '--oraclu=T', '--oraclp=t', '--dest=' + self.dest)
-        # The twenty-digit number does not fit into its field: record 2 of WIDE.
+        # A negative twenty-digit number does not fit into its 20 places:
+        # record 2 of WIDE.
         self.assertEqual(r.status, 1, r.out + r.err)
         self.assertIn('Error:\nWIDE, record #2: Value does not fit into field BIG', r.out)
         self.assertTrue(r.out.endswith('4 tables converted, 1 with errors, 0 skipped\n'), r.out)
@@ -337,11 +339,12 @@ class odd_tables(agent_case):
                                               ignore_missing_memofile=True).fields]
         self.assertEqual(fields, ['ID', 'NAME', 'LONG_TEXT'])
         wide = cmp.read_records(os.path.join(self.dest, 'wide.dbf'))
-        self.assertEqual([str(w['ID']) for w in wide], ['1', '2', '3'])
+        self.assertEqual([str(w['ID']) for w in wide], ['1', '2', '3', '4'])
         self.assertEqual(str(wide[0]['BIG']), '12345678901234')
-        self.assertEqual(wide[1]['BIG'], '*' * 19)
+        self.assertEqual(wide[1]['BIG'], '*' * 20)
         self.assertEqual(str(wide[2]['BIG']), '-42')
-        self.assertEqual([w['N'] for w in wide], ['a', 'b', 'c'])
+        self.assertEqual(str(wide[3]['BIG']), '99999999999999999999')
+        self.assertEqual([w['N'] for w in wide], ['a', 'b', 'c', 'd'])
 
 
 class connection(agent_case):
