@@ -211,7 +211,7 @@ int tk_ansi_code_page() {
     return from_environment;
 }
 
-void tk_set_ansi_code_page(int code_page) { g_override_code_page.store(code_page); }
+int tk_set_ansi_code_page(int code_page) { return g_override_code_page.exchange(code_page); }
 
 bool tk_is_code_page_supported(int code_page) {
     return converter_for(resolve(code_page)) != nullptr;

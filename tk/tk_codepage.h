@@ -24,8 +24,9 @@ inline constexpr int tk_cp_utf8 = 65001;
 // The ANSI code page of the process (never 0).
 int tk_ansi_code_page();
 // Overrides the ANSI code page for the rest of the process (tests, the
-// program's own options).  0 returns to the environment's choice.
-void tk_set_ansi_code_page(int code_page);
+// program's own options).  0 returns to the environment's choice.  Returns the
+// override it replaces (0 when there was none), so that it can be put back.
+int tk_set_ansi_code_page(int code_page);
 // The code page Windows picks for a POSIX locale name such as "ru_RU.UTF-8".
 int tk_code_page_for_locale(std::string_view locale_name);
 // True when conversions for the code page are available.

@@ -3,9 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "test_support.h"
+#include "agent_test_support.h"
 
 using namespace agent_test;
+namespace fs = std::filesystem;
 
 namespace {
 

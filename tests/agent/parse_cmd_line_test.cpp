@@ -8,7 +8,7 @@
 #include "error_handler.h"
 #include "kestrel_convertor.h"
 #include "kslagent.h"
-#include "test_support.h"
+#include "agent_test_support.h"
 #include "tk_codepage.h"
 #include "tk_error_converter.h"
 #include "tk_logger.h"
@@ -38,7 +38,6 @@ class parse_cmd_line_test : public ::testing::Test {
         handler_.reset();
         logger_.reset();
         conv_set_exit_function(previous_exit_);
-        tk_set_ansi_code_page(0);
     }
 
     bool parse(std::vector<std::string> args) {
@@ -65,13 +64,14 @@ class parse_cmd_line_test : public ::testing::Test {
         return {};
     }
     std::vector<std::u16string> tables_of(const std::string& bytes, int code_page = 1252) {
-        tk_set_ansi_code_page(code_page);
+        code_page_.set(code_page);
         const std::string path = folder_.file("tables.txt");
         write_file(path, bytes);
         process_tab_file(path);
         return converter_->table_list();
     }
 
+    kestrel_test::code_page_scope code_page_{0};
     temp_folder folder_;
     conv_exit_function previous_exit_ = nullptr;
     std::unique_ptr<tk_logger> logger_;

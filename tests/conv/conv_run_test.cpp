@@ -6,22 +6,20 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "dbf_format.h"
 #include "dbf_recordset.h"
 #include "error_handler.h"
 #include "fake_source.h"
 #include "kestrel_convertor.h"
+#include "test_support.h"
 #include "tk_error_converter.h"
 #include "tk_huge_file.h"
-#include "tk_logger.h"
 #include "udb_record.h"
 
 namespace {
@@ -29,6 +27,10 @@ namespace {
 namespace fs = std::filesystem;
 using conv_test::fake_source;
 using conv_test::fake_table;
+using kestrel_test::log_capture;
+using kestrel_test::read_file;
+using kestrel_test::temp_folder;
+using kestrel_test::write_file;
 
 struct process_end {
     int status;
@@ -54,27 +56,23 @@ fake_table numbers_table(const std::u16string& name, int rows) {
     return t;
 }
 
-std::string read_file_bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 struct dbf_contents {
     uint32_t header_count = 0;
     std::vector<std::string> ids;  // the first field of each record, trimmed
 };
 
+// A destination disk with room for g_room more bytes; it holds the files whose names begin with
+// one of g_on_disk (the test's destination and its log).
+size_t g_room = 0;
+std::vector<std::string> g_on_disk;
+
 class conv_run_test : public ::testing::Test {
   protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        folder_ = fs::temp_directory_path() /
-                  ("conv_run_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_ / "dest");
-        log_path_ = (folder_ / "trace.log").string();
+        fs::create_directories(dest());
         previous_exit_ = conv_set_exit_function(&throw_process_end);
-        logger_ = std::make_unique<tk_logger>(log_path_.c_str(), true, 3, false);
+        log_ = std::make_unique<log_capture>(3);
+        g_on_disk = {folder_.str() + "/", log_->file()};
         handler_ = std::make_unique<error_handler>(tk_oracle_error_table());
         converter_ = std::make_unique<kestrel_convertor>();
         converter_->set_destination(dest().u16string());
@@ -85,13 +83,11 @@ class conv_run_test : public ::testing::Test {
     void TearDown() override {
         converter_.reset();
         handler_.reset();
-        logger_.reset();
+        log_.reset();
         conv_set_exit_function(previous_exit_);
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
     }
 
-    fs::path dest() const { return folder_ / "dest"; }
+    fs::path dest() const { return folder_.path() / "dest"; }
 
     struct outcome {
         std::string out;
@@ -113,17 +109,14 @@ class conv_run_test : public ::testing::Test {
         return result;
     }
 
-    std::string log_text() const {
-        std::ifstream in(log_path_, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string log_text() const { return log_->text(); }
 
     dbf_contents read_dbf(const std::string& file) const {
         dbf_contents c;
         dbf_recordset rs((dest() / file).string(), u"t", dbf_recordset::mode_read, 0);
         unsigned char header[8] = {};
-        std::ifstream in((dest() / file).string(), std::ios::binary);
-        in.read(reinterpret_cast<char*>(header), sizeof header);
+        const std::string bytes = read_file(dest() / file);
+        std::copy_n(bytes.begin(), std::min(bytes.size(), sizeof header), header);
         c.header_count = uint32_t(header[4]) | uint32_t(header[5]) << 8 |
                          uint32_t(header[6]) << 16 | uint32_t(header[7]) << 24;
         for (rs.move_first(); !rs.is_eof(); rs.next()) {
@@ -142,10 +135,9 @@ class conv_run_test : public ::testing::Test {
         return names;
     }
 
-    fs::path folder_;
-    std::string log_path_;
+    temp_folder folder_;
     conv_exit_function previous_exit_ = nullptr;
-    std::unique_ptr<tk_logger> logger_;
+    std::unique_ptr<log_capture> log_;
     std::unique_ptr<error_handler> handler_;
     std::unique_ptr<kestrel_convertor> converter_;
     fake_source* source_ = nullptr;
@@ -249,7 +241,7 @@ TEST_F(conv_run_test, modes_on_a_folder_with_existing_tables_and_other_files) {
             converter_->set_open_database(std::move(earlier));
             ASSERT_FALSE(run().ended);
         }
-        std::ofstream(dest() / "notes.txt") << "keep me";
+        write_file(dest() / "notes.txt", "keep me");
         auto source = std::make_unique<fake_source>();
         source->add(numbers_table(u"t", 3));
         converter_->set_open_database(std::move(source));
@@ -317,7 +309,7 @@ TEST_F(conv_run_test, record_that_does_not_fit_is_reported_and_the_table_goes_on
     // The record is there with asterisks in the field (read back as no value).
     const dbf_contents c = read_dbf("t.dbf");
     EXPECT_EQ(c.ids, (std::vector<std::string>{"1", "2", "", "4", "5"}));
-    const std::string bytes = read_file_bytes(dest() / "t.dbf");
+    const std::string bytes = read_file(dest() / "t.dbf");
     EXPECT_NE(bytes.find(" ****"), std::string::npos);
     EXPECT_EQ(converter_->summary_text(), "1 tables converted, 1 with errors, 0 skipped");
 }
@@ -352,10 +344,10 @@ TEST_F(conv_run_test, fetch_failure_midway_leaves_a_readable_table_and_the_run_g
     EXPECT_TRUE(converter_->summary().completed);
 }
 
-// A destination disk with room for g_room more bytes.
-size_t g_room = 0;
 tk_write_limit limited_room(const std::string& name, uint64_t, size_t length) {
-    if (name.find("conv_run_test_") == std::string::npos) return {length, 0};
+    if (std::none_of(g_on_disk.begin(), g_on_disk.end(),
+                     [&](const std::string& p) { return name.rfind(p, 0) == 0; }))
+        return {length, 0};
     const size_t allowed = std::min(g_room, length);
     g_room -= allowed;
     return {allowed, ENOSPC};
@@ -517,33 +509,33 @@ TEST_F(conv_run_test, check_dest_refuses_a_file_and_creates_missing_levels) {
         }
         return std::string("(no exception)");
     };
-    std::ofstream(folder_ / "plain.txt") << "x";
-    EXPECT_EQ(level_one(folder_ / "plain.txt"),
+    write_file(folder_.path() / "plain.txt", "x");
+    EXPECT_EQ(level_one(folder_.path() / "plain.txt"),
               "You should enter path to FoxPro/DBase database, not a file name");
     // A level below a file cannot be created.
-    const std::string below_file = level_one(folder_ / "plain.txt" / "sub");
+    const std::string below_file = level_one(folder_.path() / "plain.txt" / "sub");
     EXPECT_NE(below_file.find("Cannot create folder"), std::string::npos) << below_file;
 
-    const fs::path deep = folder_ / "a" / "b" / "c";
+    const fs::path deep = folder_.path() / "a" / "b" / "c";
     EXPECT_EQ(level_one(deep.string() + "//"), "(no exception)");
     EXPECT_TRUE(fs::is_directory(deep));
 
     if (::geteuid() != 0) {
-        fs::create_directories(folder_ / "ro");
-        ::chmod((folder_ / "ro").c_str(), 0555);
-        const std::string denied = level_one(folder_ / "ro" / "x");
+        fs::create_directories(folder_.path() / "ro");
+        ::chmod((folder_.path() / "ro").c_str(), 0555);
+        const std::string denied = level_one(folder_.path() / "ro" / "x");
         EXPECT_NE(denied.find("Permission denied"), std::string::npos) << denied;
-        ::chmod((folder_ / "ro").c_str(), 0755);
+        ::chmod((folder_.path() / "ro").c_str(), 0755);
     }
 }
 
 TEST_F(conv_run_test, check_dest_in_mode_0_deletes_tables_and_their_memos_only) {
     for (const char* name : {"a.dbf", "a.dbt", "B.DBF", "keep.txt", "c.fpt"})
-        std::ofstream(dest() / name) << "x";
+        write_file(dest() / name, "x");
     converter_->set_mode(0);
     converter_->check_dest();
     EXPECT_EQ(dest_files(), (std::vector<std::string>{"c.fpt", "keep.txt"}));
-    std::ofstream(dest() / "d.dbf") << "x";
+    write_file(dest() / "d.dbf", "x");
     for (int mode : {1, 2, 3}) {
         converter_->set_mode(mode);
         converter_->check_dest();
@@ -552,7 +544,7 @@ TEST_F(conv_run_test, check_dest_in_mode_0_deletes_tables_and_their_memos_only) 
 }
 
 TEST_F(conv_run_test, existing_table_in_modes_without_replacement_is_a_table_error) {
-    std::ofstream(dest() / "keep.txt") << "x";
+    write_file(dest() / "keep.txt", "x");
     {
         auto earlier = std::make_unique<fake_source>();
         earlier->add(numbers_table(u"T", 1));
@@ -588,14 +580,14 @@ TEST_F(conv_run_test, vfp_format_writes_visual_foxpro_tables_with_fpt_memos) {
     t.rows.push_back({ole_variant(), ole_variant()});
     source_->add(t);
     for (const char* stale : {"notes.dbf", "notes.fpt", "notes.dbt"})
-        std::ofstream(dest() / stale) << "x";
+        write_file(dest() / stale, "x");
     converter_->set_format(dbf_format::vfp);
     converter_->set_mode(0);
     const outcome r = run();
     EXPECT_FALSE(r.ended) << r.out;
     // Mode 0 removed the old table with both kinds of memo file.
     EXPECT_EQ(dest_files(), (std::vector<std::string>{"notes.dbf", "notes.fpt"}));
-    const std::string bytes = read_file_bytes(dest() / "notes.dbf");
+    const std::string bytes = read_file(dest() / "notes.dbf");
     EXPECT_EQ(uint8_t(bytes[0]), 0x30);
     dbf_recordset rs((dest() / "notes.dbf").string(), u"t", dbf_recordset::mode_read, 0);
     rs.move_first();

@@ -4,15 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "conv_files.h"
 #include "dbf_format.h"
 #include "kestrel_convertor.h"
+#include "test_support.h"
 #include "tk_logger.h"
 #include "udb_profile.h"
 
@@ -23,29 +21,21 @@ namespace fs = std::filesystem;
 class converter_test : public ::testing::Test {
   protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        folder_ = fs::temp_directory_path() / ("converter_test_" + std::to_string(::getpid()) +
-                                               "_" + std::to_string(counter++));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
         logger_ = std::make_unique<tk_logger>(nullptr, false, 3, false);
         converter_ = std::make_unique<kestrel_convertor>();
     }
     void TearDown() override {
         converter_.reset();
         logger_.reset();
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
     }
-    std::string file(const std::string& name) const { return (folder_ / name).string(); }
-    std::u16string wfile(const std::string& name) const { return (folder_ / name).u16string(); }
+    std::string file(const std::string& name) const { return folder_.file(name); }
+    std::u16string wfile(const std::string& name) const {
+        return (folder_.path() / name).u16string();
+    }
     void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(file(name), std::ios::binary) << bytes;
+        kestrel_test::write_file(file(name), bytes);
     }
-    std::string read(const std::string& name) const {
-        std::ifstream in(file(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string read(const std::string& name) const { return kestrel_test::read_file(file(name)); }
     // Loads a profile with the given text into the converter.
     bool apply(const std::string& text) {
         write("p.ini", text);
@@ -61,7 +51,7 @@ class converter_test : public ::testing::Test {
         return "(no exception)";
     }
 
-    fs::path folder_;
+    kestrel_test::temp_folder folder_;
     std::unique_ptr<tk_logger> logger_;
     std::unique_ptr<kestrel_convertor> converter_;
 };
@@ -88,7 +78,7 @@ TEST_F(converter_test, set_logfile_refuses_missing_folder_and_unwritable_files) 
         "Logfile path does not exist.\nPlease verify the correct path was given.";
     const std::string read_only = "Logfile name specifies an existing read-only file.";
     EXPECT_EQ(level_one_message([&] { converter_->set_logfile(file("none/x.log")); }), no_folder);
-    fs::create_directories(folder_ / "sub");
+    fs::create_directories(folder_.path() / "sub");
     EXPECT_EQ(level_one_message([&] { converter_->set_logfile(file("sub")); }), read_only);
     EXPECT_FALSE(logger_->enabled());
     EXPECT_EQ(converter_->logfile(), "");
@@ -157,7 +147,7 @@ TEST_F(converter_test, profile_logfile_in_a_missing_folder_is_refused) {
 TEST_F(converter_test, profile_that_does_not_exist) {
     EXPECT_EQ(level_one_message([&] { converter_->load_profile(wfile("none.ini")); }),
               "Profile does not exist. Please verify the correct path/name was given.");
-    fs::create_directories(folder_ / "dir.ini");
+    fs::create_directories(folder_.path() / "dir.ini");
     EXPECT_EQ(level_one_message([&] { converter_->load_profile(wfile("dir.ini")); }),
               "Profile does not exist. Please verify the correct path/name was given.");
 }

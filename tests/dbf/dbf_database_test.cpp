@@ -29,7 +29,7 @@ TEST(DbfDatabase, ListsTablesInLowerCase) {
     temp_folder dir;
     dir.copy_in("people.dbf", "Emp.DBF");
     dir.copy_in("people.dbf", "dept.dbf");
-    dbf_test::write_all(dir.file("notes.txt"), "x");
+    dbf_test::write_file(dir.file("notes.txt"), "x");
     dbf_database db(w(dir.str()), 4, 0);
     std::vector<std::u16string> tables = db.get_tables();
     std::sort(tables.begin(), tables.end());
@@ -67,7 +67,7 @@ TEST(DbfDatabase, CreateTableWithAndWithoutMemo) {
     EXPECT_TRUE(exists(dir.file("plain.dbf")));
     EXPECT_FALSE(exists(dir.file("plain.dbt")));
     auto memo = db.create_table(u"memo", schema_of({{"TEXT", VT_BINARY}}), udb_indexes());
-    std::string dbt = dbf_test::read_all(dir.file("memo.dbt"));
+    std::string dbt = dbf_test::read_file(dir.file("memo.dbt"));
     EXPECT_EQ(dbt.size(), 17u);
     EXPECT_TRUE(db.is_table_exist(u"PLAIN"));
     EXPECT_THROW(db.create_table(u"plain", schema_of({{"ID", VT_I4}}), udb_indexes()),

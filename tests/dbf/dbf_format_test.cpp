@@ -44,7 +44,7 @@ std::string make_table(uint8_t version, uint32_t count, uint16_t hlen, uint16_t 
 
 std::string reject_message(const std::string& bytes) {
     temp_folder dir;
-    dbf_test::write_all(dir.file("t.dbf"), bytes);
+    dbf_test::write_file(dir.file("t.dbf"), bytes);
     dbf_file file(dir.file("t.dbf"), false);
     try {
         dbf_read_layout(file);
@@ -268,7 +268,7 @@ TEST(DbfReader, TerminatorBeforeCountEndsDescriptors) {
     std::vector<dbf_field_descriptor> fields{dbf_make_descriptor("A", 'C', 3, 0)};
     std::string image = make_table(0x03, 1, 32 + 3 * 32 + 1, 4, fields);
     temp_folder dir;
-    dbf_test::write_all(dir.file("t.dbf"), image);
+    dbf_test::write_file(dir.file("t.dbf"), image);
     dbf_file file(dir.file("t.dbf"), false);
     auto layout = dbf_read_layout(file);
     ASSERT_EQ(layout.fields.size(), 1u);
@@ -280,7 +280,7 @@ TEST(DbfReader, MissingTerminatorIsBoundedByHeaderLength) {
                                              dbf_make_descriptor("B", 'C', 3, 0)};
     std::string image = make_table(0x03, 1, 32 + 2 * 32, 7, fields, false);
     temp_folder dir;
-    dbf_test::write_all(dir.file("t.dbf"), image);
+    dbf_test::write_file(dir.file("t.dbf"), image);
     dbf_file file(dir.file("t.dbf"), false);
     auto layout = dbf_read_layout(file);
     ASSERT_EQ(layout.fields.size(), 2u);

@@ -13,12 +13,11 @@
 #include "dbf_file.h"
 #include "dbf_recordset.h"
 #include "dbf_test_util.h"
-#include "tk_codepage.h"
 #include "udb_record.h"
 
-using dbf_test::read_all;
+using dbf_test::read_file;
 using dbf_test::temp_folder;
-using dbf_test::write_all;
+using dbf_test::write_file;
 
 namespace {
 
@@ -81,12 +80,12 @@ void mutate(std::string& bytes, std::mt19937& rng, bool is_memo) {
 }  // namespace
 
 TEST(DbfFuzz, MutatedFilesNeverCrash) {
-    tk_set_ansi_code_page(1252);
+    const dbf_test::code_page_scope cp(1252);
     std::mt19937 rng(20261207);
     std::vector<std::pair<std::string, std::string>> originals;
     for (const auto& s : seeds)
-        originals.emplace_back(read_all(dbf_test::data_path(s.table)),
-                               s.memo ? read_all(dbf_test::data_path(s.memo)) : std::string());
+        originals.emplace_back(read_file(dbf_test::data_path(s.table)),
+                               s.memo ? read_file(dbf_test::data_path(s.memo)) : std::string());
     temp_folder dir;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     int opened = 0, rejected = 0, records = 0;
@@ -99,8 +98,8 @@ TEST(DbfFuzz, MutatedFilesNeverCrash) {
         if (target != 0 && !memo.empty()) mutate(memo, rng, true);
         std::filesystem::remove_all(dir.str());
         std::filesystem::create_directories(dir.str());
-        write_all(dir.file("t.dbf"), table);
-        if (seeds[which].memo) write_all(dir.file(seeds[which].memo_name), memo);
+        write_file(dir.file("t.dbf"), table);
+        if (seeds[which].memo) write_file(dir.file(seeds[which].memo_name), memo);
         const int mode = (rng() % 4 == 0) ? dbf_recordset::mode_append : dbf_recordset::mode_read;
         try {
             dbf_recordset rs(dir.file("t.dbf"), u"t", mode, 0);

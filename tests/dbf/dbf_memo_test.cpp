@@ -8,9 +8,9 @@
 #include "dbf_memo_file.h"
 #include "dbf_test_util.h"
 
-using dbf_test::read_all;
+using dbf_test::read_file;
 using dbf_test::temp_folder;
-using dbf_test::write_all;
+using dbf_test::write_file;
 
 namespace {
 
@@ -51,7 +51,7 @@ std::string error_of(F&& f) {
 TEST(OldMemoFile, CreateWritesNextBlockAndVersion) {
     temp_folder dir;
     old_memo_file::create(dir.file("t.dbt"));
-    std::string bytes = read_all(dir.file("t.dbt"));
+    std::string bytes = read_file(dir.file("t.dbt"));
     ASSERT_EQ(bytes.size(), 17u);
     EXPECT_EQ(le32_at(bytes, 0), 1u);
     EXPECT_EQ(bytes[16], '\x03');
@@ -66,7 +66,7 @@ TEST(OldMemoFile, MemosLieEndToEndInWholeBlocks) {
         EXPECT_EQ(memo->append_memo(std::string(1000, 'b')), 2u);
         EXPECT_EQ(memo->next_block(), 4u);
     }
-    std::string bytes = read_all(dir.file("t.dbt"));
+    std::string bytes = read_file(dir.file("t.dbt"));
     EXPECT_EQ(le32_at(bytes, 0), 4u);
     EXPECT_EQ(bytes.substr(512, 100), std::string(100, 'a'));
     EXPECT_EQ(bytes.substr(612, 2), "\x1A\x1A");
@@ -112,10 +112,10 @@ TEST(OldMemoFile, BlockBeyondTheEndThrows) {
 
 TEST(OldMemoFile, ZeroNextBlockIsRejected) {
     temp_folder dir;
-    write_all(dir.file("t.dbt"), std::string(512, '\0'));
+    write_file(dir.file("t.dbt"), std::string(512, '\0'));
     EXPECT_EQ(error_of([&] { old_memo_file(dir.file("t.dbt"), false); }),
               "Failed to read MEMO field");
-    write_all(dir.file("short.dbt"), "\x01");
+    write_file(dir.file("short.dbt"), "\x01");
     EXPECT_EQ(error_of([&] { old_memo_file(dir.file("short.dbt"), false); }),
               "Failed to read MEMO field");
 }
@@ -153,9 +153,9 @@ TEST(DbtMemoFile, RealFileBlocks) {
 
 TEST(DbtMemoFile, BadHeadersAndLengths) {
     temp_folder dir;
-    write_all(dir.file("short.dbt"), std::string(23, '\0'));
+    write_file(dir.file("short.dbt"), std::string(23, '\0'));
     EXPECT_EQ(error_of([&] { dbt_memo_file m(dir.file("short.dbt")); }), "Memo file is corrupted");
-    write_all(dir.file("zero.dbt"), std::string(512, '\0'));
+    write_file(dir.file("zero.dbt"), std::string(512, '\0'));
     EXPECT_EQ(error_of([&] { dbt_memo_file m(dir.file("zero.dbt")); }), "Memo file is corrupted");
 
     const std::string marker("\xFF\xFF\x08\x00", 4);
@@ -167,7 +167,7 @@ TEST(DbtMemoFile, BadHeadersAndLengths) {
     image += marker + le32(1000) + "xyz";  // runs past the end
     image.resize(96);
     image += marker + le32(8);  // empty
-    write_all(dir.file("t.dbt"), image);
+    write_file(dir.file("t.dbt"), image);
     dbt_memo_file memo(dir.file("t.dbt"));
     EXPECT_EQ(error_of([&] { memo.read_memo(1); }), "Failed to read MEMO field");
     EXPECT_EQ(error_of([&] { memo.read_memo(2); }), "Failed to read MEMO field");
@@ -176,29 +176,29 @@ TEST(DbtMemoFile, BadHeadersAndLengths) {
 
 TEST(FptMemoFile, LengthsAndBlockSize) {
     temp_folder dir;
-    write_all(dir.file("ok.fpt"), fpt_image(64, 5, std::string("hello\0junk", 10)));
+    write_file(dir.file("ok.fpt"), fpt_image(64, 5, std::string("hello\0junk", 10)));
     fpt_memo_file ok(dir.file("ok.fpt"), dbf_memo_vfp);
     EXPECT_EQ(ok.read_memo(1), "hello");  // the stored length, not up to the zero byte
     EXPECT_EQ(error_of([&] { ok.read_memo(2); }), "Failed to read MEMO field");  // out of range
 
     // Zero bytes inside a memo are part of it (pictures, binary memos).
-    write_all(dir.file("nul.fpt"), fpt_image(64, 10, std::string("hel\0lo-abcd", 10)));
+    write_file(dir.file("nul.fpt"), fpt_image(64, 10, std::string("hel\0lo-abcd", 10)));
     EXPECT_EQ(fpt_memo_file(dir.file("nul.fpt"), dbf_memo_vfp).read_memo(1),
               std::string("hel\0lo-abc", 10));
-    write_all(dir.file("zero.fpt"), fpt_image(64, 0, "abc"));
+    write_file(dir.file("zero.fpt"), fpt_image(64, 0, "abc"));
     EXPECT_EQ(fpt_memo_file(dir.file("zero.fpt"), dbf_memo_vfp).read_memo(1), "");
     // Lengths that run past the end of the file.
-    write_all(dir.file("long.fpt"), fpt_image(64, 4, "abc"));
+    write_file(dir.file("long.fpt"), fpt_image(64, 4, "abc"));
     EXPECT_EQ(error_of([&] { fpt_memo_file(dir.file("long.fpt"), dbf_memo_vfp).read_memo(1); }),
               "Failed to read MEMO field");
-    write_all(dir.file("huge.fpt"), fpt_image(64, 0xFFFFFFFF, "abc"));
+    write_file(dir.file("huge.fpt"), fpt_image(64, 0xFFFFFFFF, "abc"));
     EXPECT_EQ(error_of([&] { fpt_memo_file(dir.file("huge.fpt"), dbf_memo_vfp).read_memo(1); }),
               "Failed to read MEMO field");
 
-    write_all(dir.file("bs0.fpt"), std::string(64, '\0'));
+    write_file(dir.file("bs0.fpt"), std::string(64, '\0'));
     EXPECT_EQ(error_of([&] { fpt_memo_file m(dir.file("bs0.fpt"), dbf_memo_vfp); }),
               "Memo file is corrupted");
-    write_all(dir.file("short.fpt"), std::string("\0\0\0\x02\0\0\0", 7));
+    write_file(dir.file("short.fpt"), std::string("\0\0\0\x02\0\0\0", 7));
     EXPECT_EQ(error_of([&] { fpt_memo_file m(dir.file("short.fpt"), dbf_memo_vfp); }),
               "Memo file is corrupted");
 }
@@ -221,16 +221,16 @@ TEST(FptMemoFile, BlockSizeOneMeansByteOffsets) {
 
 TEST(SmtMemoFile, ReadsUpToNulAndChecksRange) {
     temp_folder dir;
-    write_all(dir.file("short.smt"), std::string(511, '\0'));
+    write_file(dir.file("short.smt"), std::string(511, '\0'));
     EXPECT_EQ(error_of([&] { smt_memo_file m(dir.file("short.smt")); }), "Memo file is corrupted");
     std::string image(512, '\0');
     image.replace(4, 4, le32(0));
-    write_all(dir.file("zero.smt"), image);
+    write_file(dir.file("zero.smt"), image);
     EXPECT_EQ(error_of([&] { smt_memo_file m(dir.file("zero.smt")); }), "Memo file is corrupted");
 
     image.replace(4, 4, le32(64));
     image += std::string("memo text\0rest", 14);
-    write_all(dir.file("t.smt"), image);
+    write_file(dir.file("t.smt"), image);
     smt_memo_file memo(dir.file("t.smt"));
     EXPECT_EQ(memo.read_memo(8), "memo text");
     EXPECT_EQ(error_of([&] { memo.read_memo(9); }), "Failed to read MEMO field");

@@ -15,7 +15,7 @@
 #include "tk_string.h"
 #include "udb_record.h"
 
-using dbf_test::read_all;
+using dbf_test::read_file;
 using dbf_test::table_reader;
 using dbf_test::temp_folder;
 
@@ -50,7 +50,7 @@ std::string narrow(const std::u16string& wide) {
 
 TEST(DbfQuirks, Level7DoublesReadAsNumbers) {
     // The stored form of the first value, as dBASE 7 writes -199.99.
-    const std::string bytes = read_all(dbf_test::data_path("level7_double.dbf"));
+    const std::string bytes = read_file(dbf_test::data_path("level7_double.dbf"));
     ASSERT_GT(bytes.size(), 165u + 19u);
     EXPECT_EQ(hex(bytes.substr(165 + 1 + 10, 8)), "3F970051EB851EB7");
 
@@ -70,7 +70,7 @@ TEST(DbfQuirks, Level7DoublesReadAsNumbers) {
 TEST(DbfQuirks, Level7DoublesAppendedReadBack) {
     temp_folder dir;
     const std::string path = dir.copy_in("level7_double.dbf");
-    tk_set_ansi_code_page(1252);
+    const dbf_test::code_page_scope cp(1252);
     {
         dbf_recordset table(path, u"t", dbf_recordset::mode_append, 0);
         const ole_variant amounts[] = {ole_variant(-2.5), ole_variant(), ole_variant(u"42.25")};
@@ -271,8 +271,8 @@ TEST(DbfQuirks, BrokenMemoFileLosesOnlyTheMemos) {
 TEST(DbfQuirks, BrokenMemoFileIsNotOverwrittenByAppends) {
     temp_folder dir;
     const std::string path = dir.copy_in("memo_block_past_end.dbf");
-    dbf_test::write_all(dir.file("memo_block_past_end.dbt"), std::string(512, '\0'));  // next 0
-    tk_set_ansi_code_page(1252);
+    dbf_test::write_file(dir.file("memo_block_past_end.dbt"), std::string(512, '\0'));  // next 0
+    const dbf_test::code_page_scope cp(1252);
     {
         dbf_recordset table(path, u"t", dbf_recordset::mode_append, 0);
         udb_record with_memo;
@@ -285,7 +285,7 @@ TEST(DbfQuirks, BrokenMemoFileIsNotOverwrittenByAppends) {
         table.flush();
         EXPECT_EQ(table.record_count(), 5u);
     }
-    EXPECT_EQ(read_all(dir.file("memo_block_past_end.dbt")), std::string(512, '\0'));
+    EXPECT_EQ(read_file(dir.file("memo_block_past_end.dbt")), std::string(512, '\0'));
 }
 
 // Mark 0x7A (and 0x4D) is code page 936: texts and field names in GBK.
@@ -305,12 +305,11 @@ TEST(DbfQuirks, ChineseMarksReadGbk) {
 // whatever the ANSI code page of the reading process.
 TEST(DbfQuirks, AnsiMark57ReadsWindowsWestern) {
     table_reader r("ansi_mark_57.dbf");
-    tk_set_ansi_code_page(1251);
+    const dbf_test::code_page_scope cp(1251);
     EXPECT_EQ(r.table->get_codepage(), 1252);
     EXPECT_EQ(r.text(0, u"CITY"), "Zürich");
     EXPECT_EQ(r.text(0, u"NOTE"), "Øre €5");
     EXPECT_EQ(r.text(1, u"NOTE"), "Œuvre «x»");
-    tk_set_ansi_code_page(1252);
 }
 
 TEST(DbfQuirks, CodePageMarksOfTheWindowsCodePages) {

@@ -15,7 +15,6 @@
 #include "dbf_record.h"
 #include "dbf_recordset.h"
 #include "dbf_test_util.h"
-#include "tk_codepage.h"
 #include "udb_record.h"
 
 using dbf_test::json_string;
@@ -92,7 +91,7 @@ std::string tagged(const char* tag, const std::string& text) {
 void write_table(const std::string& folder, dbf_format format, int code_page,
                  const std::string& name, const std::vector<column>& columns,
                  const std::vector<std::vector<cell>>& rows) {
-    tk_set_ansi_code_page(code_page);
+    const dbf_test::code_page_scope cp(code_page);
     dbf_database db(w(folder), 4, 0, format);
     udb_schema schema;
     for (const auto& c : columns)
@@ -122,12 +121,12 @@ void write_table(const std::string& folder, dbf_format format, int code_page,
         }
     }
     json += "\n]}\n";
-    dbf_test::write_all(folder + "/" + name + ".expected.json", json);
+    dbf_test::write_file(folder + "/" + name + ".expected.json", json);
 }
 
 // What this system's reader reads from a table, as the script's rows.
 void dump_own_reading(const std::string& folder, const std::string& name, int code_page) {
-    tk_set_ansi_code_page(code_page == 1251 ? 1252 : 1251);  // the mark must decide
+    const dbf_test::code_page_scope cp(code_page == 1251 ? 1252 : 1251);  // the mark must decide
     dbf_recordset table(folder + "/" + name + ".dbf", w(name), dbf_recordset::mode_read, 0);
     std::string json = "[\n";
     bool first = true;
@@ -155,7 +154,7 @@ void dump_own_reading(const std::string& folder, const std::string& name, int co
         json += "]";
     }
     json += "\n]\n";
-    dbf_test::write_all(folder + "/" + name + ".kestrel.json", json);
+    dbf_test::write_file(folder + "/" + name + ".kestrel.json", json);
 }
 
 int run_matrix(const std::string& folder, std::string& output) {
@@ -301,7 +300,7 @@ TEST(DbfReaderMatrix, EveryKindInEachFormatReadByEveryReader) {
         dump_own_reading(folder, "kinds_" + suffix, 1252);
         dump_own_reading(folder, "cyrillic_" + suffix, 1251);
     }
-    tk_set_ansi_code_page(1252);
+    const dbf_test::code_page_scope cp(1252);
     std::string output;
     EXPECT_EQ(run_matrix(folder, output), 0) << output;
     std::printf("%s", output.c_str());

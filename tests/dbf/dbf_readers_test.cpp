@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
+#include <filesystem>
 
 #include "dbf_database.h"
 #include "dbf_exception.h"
@@ -13,7 +13,6 @@
 #include "dbf_json.h"
 #include "dbf_record.h"
 #include "dbf_test_util.h"
-#include "tk_codepage.h"
 #include "udb_record.h"
 
 using dbf_test::json_date;
@@ -97,7 +96,7 @@ void write_table(dbf_database& db, const std::string& folder, const std::string&
         }
     }
     json += "\n]\n";
-    dbf_test::write_all(folder + "/" + name + ".expected.json", json);
+    dbf_test::write_file(folder + "/" + name + ".expected.json", json);
 }
 
 std::string s(const std::string& text) { return json_string("s:" + text); }
@@ -112,7 +111,7 @@ std::string memo_text(size_t n) {
 
 TEST(DbfIndependentReaders, ReadEveryTypeWeWrite) {
     if (!python_readers_available()) GTEST_SKIP() << "python3-dbfread / python3-dbf not installed";
-    tk_set_ansi_code_page(1252);
+    const dbf_test::code_page_scope cp(1252);
     temp_folder dir;
     dbf_database db(w(dir.str()), 4, 0);
     const ole_variant null;
@@ -186,7 +185,7 @@ TEST(DbfIndependentReaders, ReadEveryTypeWeWrite) {
          {null, "null"}},
     };
     write_table(db, dir.str(), "classic", classic, classic_rows);
-    dbf_test::write_all(dir.file("python_dbf_tables.json"), "[\"classic\"]\n");
+    dbf_test::write_file(dir.file("python_dbf_tables.json"), "[\"classic\"]\n");
 
     std::string output;
     EXPECT_EQ(run_check("written " + dir.str(), output), 0) << output;
@@ -195,7 +194,7 @@ TEST(DbfIndependentReaders, ReadEveryTypeWeWrite) {
 // This system's reader against dbfread on the real files.
 TEST(DbfIndependentReaders, RealFilesReadAlike) {
     if (!python_readers_available()) GTEST_SKIP() << "python3-dbfread / python3-dbf not installed";
-    tk_set_ansi_code_page(1252);
+    const dbf_test::code_page_scope cp(1252);
     struct {
         const char* file;
         const char* encoding;  // the code page this system reads the texts in
@@ -230,7 +229,7 @@ TEST(DbfIndependentReaders, RealFilesReadAlike) {
         for (const char* companion : {".dbt", ".fpt", ".FPT"}) {
             std::string base = std::string(f.file);
             base = base.substr(0, base.rfind('.')) + companion;
-            if (std::ifstream(dbf_test::data_path(base)).good()) dir.copy_in(base);
+            if (std::filesystem::exists(dbf_test::data_path(base))) dir.copy_in(base);
         }
         dbf_recordset table(path, u"t", dbf_recordset::mode_read, 0);
         std::string json = "[\n";
@@ -248,7 +247,7 @@ TEST(DbfIndependentReaders, RealFilesReadAlike) {
             json += "}";
         }
         json += "\n]\n";
-        dbf_test::write_all(path + ".json", json);
+        dbf_test::write_file(path + ".json", json);
         std::string output;
         EXPECT_EQ(run_check("dump " + path + " " + path + ".json " + f.encoding + " '" + f.skip +
                                 "' " + f.reader,

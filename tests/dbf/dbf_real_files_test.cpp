@@ -8,7 +8,6 @@
 #include "dbf_recordset.h"
 #include "dbf_table_reader.h"
 #include "dbf_test_util.h"
-#include "tk_codepage.h"
 #include "tk_string.h"
 
 using dbf_test::date_text;
@@ -240,12 +239,12 @@ TEST(DbfRealFiles, Level7LanguageDriverGivesTheCodePage) {
 
     // dbase_8c names DB437US0 and leaves the mark 0: byte 0x82 is 'é'.
     temp_folder dir;
-    std::string bytes = dbf_test::read_all(dbf_test::data_path("dbase_8c.dbf"));
+    std::string bytes = dbf_test::read_file(dbf_test::data_path("dbase_8c.dbf"));
     const size_t hlen = 869, name_at = 1 + 4;  // after the flag and the 4-byte ID
     ASSERT_EQ(bytes.substr(hlen + name_at, 5), "Clown");
     bytes[hlen + name_at] = '\x82';
-    dbf_test::write_all(dir.file("t.dbf"), bytes);
-    tk_set_ansi_code_page(1252);
+    dbf_test::write_file(dir.file("t.dbf"), bytes);
+    const dbf_test::code_page_scope cp(1252);
     dbf_recordset table(dir.file("t.dbf"), u"t", dbf_recordset::mode_read, 0);
     EXPECT_EQ(table.get_codepage(), 437);
     EXPECT_EQ(tk_ucs2_to_utf8(table.get_item()->at(1).get_bstr()), "élown Triggerfish");

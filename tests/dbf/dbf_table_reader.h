@@ -12,20 +12,19 @@
 #include "dbf_record.h"
 #include "dbf_recordset.h"
 #include "dbf_test_util.h"
-#include "tk_codepage.h"
 #include "tk_string.h"
 
 namespace dbf_test {
 
 struct table_reader {
+    // Tables open with the ANSI code page 1252, restored when the reader ends.
+    code_page_scope code_page{1252};
     temp_folder dir;
     std::unique_ptr<dbf_recordset> table;
 
-    // Copies the file and its memo companions into a fresh folder, opens it
-    // with the ANSI code page 1252.
+    // Copies the file and its memo companions into a fresh folder and opens it.
     explicit table_reader(const std::string& file, std::vector<std::string> companions = {},
                           uint8_t mark = 0) {
-        tk_set_ansi_code_page(1252);
         for (const auto& c : companions) dir.copy_in(c);
         table = std::make_unique<dbf_recordset>(dir.copy_in(file), u"t",
                                                 dbf_recordset::mode_read, mark);

@@ -14,11 +14,10 @@
 #include "dbf_record.h"
 #include "dbf_recordset.h"
 #include "dbf_test_util.h"
-#include "tk_codepage.h"
 #include "tk_string.h"
 #include "udb_record.h"
 
-using dbf_test::read_all;
+using dbf_test::read_file;
 using dbf_test::temp_folder;
 
 namespace {
@@ -66,7 +65,7 @@ TEST(DbfCodePageMark, NewTablesCarryTheMarkOfTheAnsiCodePage) {
     for (const auto& [code_page, mark] :
          std::vector<std::pair<int, uint8_t>>{{1251, 0xC9}, {1252, 0x03}, {1257, 0x00}}) {
         SCOPED_TRACE(code_page);
-        tk_set_ansi_code_page(code_page);
+        const dbf_test::code_page_scope cp(code_page);
         temp_folder dir;
         for (dbf_format format : {dbf_format::dbase3, dbf_format::vfp}) {
             dbf_database db(w(dir.str()), 4, 0, format);
@@ -75,11 +74,10 @@ TEST(DbfCodePageMark, NewTablesCarryTheMarkOfTheAnsiCodePage) {
             const std::u16string name = w(dbf_format_name(format));
             db.create_table(name, schema, udb_indexes());
             EXPECT_EQ(
-                uint8_t(read_all(dir.file(dbf_format_name(format) + std::string(".dbf")))[29]),
+                uint8_t(read_file(dir.file(dbf_format_name(format) + std::string(".dbf")))[29]),
                 mark);
         }
     }
-    tk_set_ansi_code_page(1252);
 }
 
 TEST(DbfHeaderYear, BothFormsOfTheYearByte) {
@@ -198,7 +196,7 @@ TEST(FptMemoWriter, CreateAppendAndReopen) {
         EXPECT_EQ(memo->append_memo(std::string("\0\1\2", 3), true), 10u);
         EXPECT_EQ(memo->next_block(), 11u);
     }
-    const std::string bytes = read_all(path);
+    const std::string bytes = read_file(path);
     ASSERT_EQ(bytes.size(), 11u * 64);  // whole blocks
     EXPECT_EQ(dbf_be32(u8(bytes)), 11u);
     EXPECT_EQ(dbf_be16(u8(bytes) + 6), 64u);
@@ -214,7 +212,7 @@ TEST(FptMemoWriter, CreateAppendAndReopen) {
         // Read before the memo reaches the file: it is written first.
         EXPECT_EQ(memo.read_memo(11), "next");
     }
-    EXPECT_EQ(dbf_be32(u8(read_all(path))), 12u);
+    EXPECT_EQ(dbf_be32(u8(read_file(path))), 12u);
 }
 
 TEST(FptMemoWriter, AppendingRefusesAHeaderThatPointsIntoItself) {
@@ -223,13 +221,13 @@ TEST(FptMemoWriter, AppendingRefusesAHeaderThatPointsIntoItself) {
     std::string header(512, '\0');
     header[3] = 2;  // next free block 2 of 64 bytes: inside the header
     header[7] = 64;
-    dbf_test::write_all(path, header);
+    dbf_test::write_file(path, header);
     EXPECT_THROW(fpt_memo_file(path, dbf_memo_vfp, true), dbf_exception);
     EXPECT_NO_THROW(fpt_memo_file(path, dbf_memo_vfp, false));  // reading is fine
 }
 
 TEST(DbfVfpTable, NullsSetTheirFlagsAndReadBackAsNull) {
-    tk_set_ansi_code_page(1252);
+    const dbf_test::code_page_scope cp(1252);
     temp_folder dir;
     dbf_database db(w(dir.str()), 4, 0, dbf_format::vfp);
     udb_schema schema;
@@ -256,7 +254,7 @@ TEST(DbfVfpTable, NullsSetTheirFlagsAndReadBackAsNull) {
     }
     EXPECT_TRUE(exists(dir.file("t.fpt")));
     EXPECT_FALSE(exists(dir.file("t.dbt")));
-    const std::string bytes = read_all(dir.file("t.dbf"));
+    const std::string bytes = read_file(dir.file("t.dbf"));
     const dbf_header h = dbf_parse_header(u8(bytes));
     // Nine fields: two bytes of flags at the end of each record.
     const size_t first = h.header_length, second = first + h.record_length;
@@ -288,7 +286,7 @@ TEST(DbfVfpTable, NullsSetTheirFlagsAndReadBackAsNull) {
 }
 
 TEST(DbfVfpTable, DeletingATableRemovesItsFptMemoFile) {
-    tk_set_ansi_code_page(1252);
+    const dbf_test::code_page_scope cp(1252);
     temp_folder dir;
     {
         dbf_database db(w(dir.str()), 4, 0, dbf_format::vfp);
@@ -308,7 +306,7 @@ TEST(DbfVfpTable, DeletingATableRemovesItsFptMemoFile) {
 }
 
 TEST(DbfVfpTable, AppendingToAnExistingTableContinuesItsMemoFile) {
-    tk_set_ansi_code_page(1252);
+    const dbf_test::code_page_scope cp(1252);
     temp_folder dir;
     dbf_database db(w(dir.str()), 4, 0, dbf_format::vfp);
     udb_schema schema;
@@ -352,7 +350,7 @@ TEST(DbfVfpLayout, NullBitsOfForeignTables) {
     std::memcpy(&record[9], "0123456789", 10);  // full length: its bit stays 0
     record[19] = 9;                             // B
     record[23] = char(0x01 | 0x08);             // A (bit 0) and B (bit 3) are NULL
-    dbf_test::write_all(dir.file("f.dbf"), image + record);
+    dbf_test::write_file(dir.file("f.dbf"), image + record);
     dbf_recordset table(dir.file("f.dbf"), u"f", dbf_recordset::mode_read, 0);
     EXPECT_EQ(table.layout().null_bits, (std::vector<int>{-1, 0, 1, 3}));
     table.move_first();
@@ -367,14 +365,14 @@ TEST(DbfVfpLayout, NullBitsOfForeignTables) {
 // asks for one beside every table with a 'B' field, but python3-dbf refuses
 // a table whose memo file belongs to no memo field.
 TEST(DbfVfpTable, DoublesWithoutMemosHaveNoMemoFile) {
-    tk_set_ansi_code_page(1252);
+    const dbf_test::code_page_scope cp(1252);
     temp_folder dir;
     dbf_database db(w(dir.str()), 4, 0, dbf_format::vfp);
     udb_schema schema;
     schema.add(t_ftd(0, u"D", VT_R8));
     db.create_table(u"t", schema, udb_indexes())->append_record(record_of({ole_variant(2.5)}));
     EXPECT_FALSE(exists(dir.file("t.fpt")));
-    EXPECT_EQ(uint8_t(read_all(dir.file("t.dbf"))[28]), 0);
+    EXPECT_EQ(uint8_t(read_file(dir.file("t.dbf"))[28]), 0);
     dbf_recordset table(dir.file("t.dbf"), u"t", dbf_recordset::mode_read, 0);
     EXPECT_FALSE(table.has_memo_file());
     table.move_first();

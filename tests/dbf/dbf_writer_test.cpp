@@ -16,11 +16,10 @@
 #include "dbf_recordset.h"
 #include "dbf_test_util.h"
 #include "ole_date.h"
-#include "tk_codepage.h"
 #include "tk_huge_file.h"
 #include "udb_record.h"
 
-using dbf_test::read_all;
+using dbf_test::read_file;
 using dbf_test::temp_folder;
 
 namespace {
@@ -81,7 +80,7 @@ struct table_fixture {
     dbf_recordset& rs() { return static_cast<dbf_recordset&>(*table); }
     std::string bytes() {
         rs().flush();
-        return read_all(dir.file("t.dbf"));
+        return read_file(dir.file("t.dbf"));
     }
 };
 
@@ -189,7 +188,7 @@ TEST(DbfAppend, MemoReferencesAndEmptyMemo) {
     EXPECT_EQ(bytes.substr(hlen + 2 * rlen + 7, 10), std::string(10, ' '));
     EXPECT_EQ(bytes.substr(hlen + 3 * rlen + 7, 10), "         2");
     EXPECT_EQ(bytes.substr(hlen + 4 * rlen + 7, 10), "         4");
-    std::string memo = read_all(t.dir.file("t.dbt"));
+    std::string memo = read_file(t.dir.file("t.dbt"));
     EXPECT_EQ(le32_at(memo, 0), 5u);
     EXPECT_EQ(memo.substr(512, 7), "first\x1A\x1A");
     EXPECT_EQ(memo.substr(2048, 6), "last\x1A\x1A");
@@ -232,14 +231,14 @@ TEST(DbfAppend, HeaderNeverCountsRecordsNotOnDisk) {
     for (int i = 0; i < total; ++i) {
         t.table->append_record(make_record({ole_variant(w("row " + std::to_string(i)))}));
         if (i % 500 == 0 || i == total - 1) {
-            std::string bytes = read_all(path);
+            std::string bytes = read_file(path);
             const uint32_t count = le32_at(bytes, 4);
             ASSERT_LE(hlen + size_t(count) * rlen, bytes.size()) << "after record " << i;
             ASSERT_LE(count, uint32_t(i + 1));
         }
     }
     t.rs().flush();
-    std::string bytes = read_all(path);
+    std::string bytes = read_file(path);
     EXPECT_EQ(le32_at(bytes, 4), uint32_t(total));
     EXPECT_EQ(bytes.size(), hlen + size_t(total) * rlen + 1);
     EXPECT_EQ(bytes.back(), '\x1A');
@@ -253,7 +252,7 @@ std::vector<std::string>* g_states = nullptr;
 std::string g_watched;
 
 tk_write_limit remember_state(const std::string& file_name, uint64_t, size_t length) {
-    if (g_states && file_name == g_watched) g_states->push_back(read_all(file_name));
+    if (g_states && file_name == g_watched) g_states->push_back(read_file(file_name));
     return {length, 0};
 }
 
@@ -281,7 +280,7 @@ TEST(DbfAppend, KilledAtAnyWriteLeavesWholeRecordsForEveryReader) {
     t.rs().flush();
     tk_set_write_hook(previous);
     g_states = nullptr;
-    states.push_back(read_all(g_watched));
+    states.push_back(read_file(g_watched));
     // A kill can also stop a long write midway (the kernel ends a write at a
     // fatal signal): the first half of each write that grew the file.
     const size_t whole = states.size();
@@ -315,7 +314,7 @@ TEST(DbfAppend, DestructionWritesTheLastBatch) {
         auto table = db.create_table(u"t", make_schema({{"N", VT_I4, 0, 0}}), udb_indexes());
         for (int i = 0; i < 10; ++i) table->append_record(make_record({ole_variant(i)}));
     }
-    std::string bytes = read_all(dir.file("t.dbf"));
+    std::string bytes = read_file(dir.file("t.dbf"));
     EXPECT_EQ(le32_at(bytes, 4), 10u);
     EXPECT_EQ(bytes.size(), 65u + 10 * 12 + 1);
 }
@@ -385,7 +384,7 @@ TEST(DbfValueText, NonAsciiTextsAsTheGeneralConversion) {
     };
     const dbf_field_descriptor7 fd = dbf_normalise(dbf_make_descriptor("C", 'C', 6, 0));
     for (const int cp : code_pages) {
-        tk_set_ansi_code_page(cp);
+        const dbf_test::code_page_scope scope(cp);
         std::vector<std::u16string> cases(std::begin(texts), std::end(texts));
         for (char16_t c = 0x80; c < 0x3100; ++c)
             if (c < 0xD800 || c > 0xDFFF) cases.push_back(std::u16string{c, u'x', c});
@@ -402,7 +401,6 @@ TEST(DbfValueText, NonAsciiTextsAsTheGeneralConversion) {
                 << cp << " " << int(text[0]);
         }
     }
-    tk_set_ansi_code_page(1252);
 }
 
 // Records are coded into a reused buffer: every byte of a binary field is
@@ -449,7 +447,7 @@ TEST(DbfPutValue, NumbersRightAlignedAsTheirText) {
 }
 
 TEST(DbfValueText, SameAsTheGeneralConversion) {
-    tk_set_ansi_code_page(1251);
+    const dbf_test::code_page_scope cp(1251);
     const ole_variant values[] = {
         ole_variant(),
         ole_variant(u"plain ascii"),
@@ -486,5 +484,4 @@ TEST(DbfValueText, SameAsTheGeneralConversion) {
         ole_variant(date_time(2004, 1, 15, 10, 30)),
     };
     for (const auto& v : values) EXPECT_EQ(dbf_value_text(v), v.to_string()) << v.vt();
-    tk_set_ansi_code_page(1252);
 }

@@ -6,16 +6,12 @@
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "tk_codepage.h"
+#include "test_support.h"
 #include "tk_exception.h"
-#include "tk_logger.h"
 
 namespace {
 
@@ -510,18 +506,13 @@ TEST(ole_variant_copy, VirtualTextOperations) {
 // ---------------------------------------------------------------------------
 // Narrow texts are in the ANSI code page.
 
-class ole_variant_code_page : public testing::Test {
-  protected:
-    void TearDown() override { tk_set_ansi_code_page(0); }
-};
-
-TEST_F(ole_variant_code_page, NarrowTextIsConvertedBothWays) {
-    tk_set_ansi_code_page(1251);
+TEST(ole_variant_code_page, NarrowTextIsConvertedBothWays) {
+    kestrel_test::code_page_scope cp(1251);
     const ole_variant v = ole_variant::from_wstring(u"\u041F\u0440\u0438", VT_BSTR);
     EXPECT_EQ(v.to_string(), "\xCF\xF0\xE8");
     const ole_variant n("\xCF\xF0\xE8");
     EXPECT_EQ(n.to_wstring(), u"\u041F\u0440\u0438");
-    tk_set_ansi_code_page(1252);
+    cp.set(1252);
     EXPECT_EQ(ole_variant("\xE9").to_wstring(), u"\u00E9");
 }
 
@@ -529,20 +520,16 @@ TEST_F(ole_variant_code_page, NarrowTextIsConvertedBothWays) {
 // Trace lines
 
 TEST(ole_variant_log, ParseFailuresAreTraced) {
-    const std::filesystem::path file = testing::TempDir() + "ole_variant_trace_test.log";
+    std::string log;
     {
-        tk_logger logger(file.c_str(), true, 1, false);
+        const kestrel_test::log_capture capture(1);
         EXPECT_EQ(ole_variant::from_string("0x4", VT_BINARY).vt(), VT_EMPTY);
         EXPECT_EQ(ole_variant::from_string("x", VT_DECIMAL).vt(), VT_EMPTY);
         EXPECT_EQ(ole_variant::from_string("1E30", VT_CY).vt(), VT_EMPTY);
         EXPECT_EQ(ole_variant::from_string("2004-01-15", VT_DATE).to_string(), "2004-01-15");
         (void)ole_variant(static_cast<int64_t>(-5)).to_string();
+        log = capture.text();
     }
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string log = text.str();
-    std::filesystem::remove(file);
     EXPECT_NE(log.find("Incorrect BLOB (size is odd)"), std::string::npos);
     EXPECT_NE(log.find("VarDecFromStr failed: 80020005"), std::string::npos);
     EXPECT_NE(log.find("VarCyFromStr failed: 8002000A"), std::string::npos);

@@ -2,12 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <fstream>
-#include <random>
 #include <sstream>
 
 #include "ol_loader.h"
@@ -26,22 +22,6 @@ std::u16string u16(const std::string& s) {
 
 void use_built_ocilite() {
     setenv("KESTREL_OCI_LIB", OCILITE_LIB, 0);
-}
-
-temp_folder::temp_folder() {
-    static std::atomic<unsigned> counter{0};
-    std::random_device random;
-    for (;;) {
-        const std::string name = "kestrel_ora_" + std::to_string(getpid()) + "_" +
-                                 std::to_string(counter++) + "_" + std::to_string(random());
-        path_ = std::filesystem::temp_directory_path() / name;
-        if (std::filesystem::create_directory(path_)) break;
-    }
-}
-
-temp_folder::~temp_folder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
 }
 
 temp_db::temp_db(const std::string& script, const std::string& banner, const std::string& user,
@@ -86,17 +66,6 @@ void temp_db::set(const std::string& sql, const std::string& value, bool is_blob
         sqlite3_bind_text(st, 1, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
     EXPECT_EQ(SQLITE_DONE, sqlite3_step(st)) << sql;
     sqlite3_finalize(st);
-}
-
-log_capture::log_capture(int min_level)
-    : file_(folder_.file("trace.log")),
-      logger_(std::make_unique<tk_logger>(file_.c_str(), true, min_level, false)) {}
-
-std::string log_capture::text() const {
-    std::ifstream in(file_, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
 }
 
 connection connect(const std::string& path, const std::string& user, const std::string& password) {

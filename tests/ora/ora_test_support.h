@@ -1,7 +1,6 @@
 // Helpers shared by the Oracle layer's tests: ocilite databases built from
-// Oracle SQL scripts, an engine connected to one, a trace log captured into a
-// private file, rows read back from a recordset, and the SQLite file read
-// directly for the expected values.
+// Oracle SQL scripts, an engine connected to one, rows read back from a
+// recordset, and the SQLite file read directly for the expected values.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +13,7 @@
 #include "ole_variant.h"
 #include "ora_database.h"
 #include "ora_engine.h"
-#include "tk_logger.h"
+#include "test_support.h"
 
 namespace ora_test {
 
@@ -24,19 +23,7 @@ std::u16string u16(const std::string& s);
 // Points KESTREL_OCI_LIB at the built libocilite unless the variable is set.
 void use_built_ocilite();
 
-// A new, empty folder removed with its contents at the end.
-class temp_folder {
-  public:
-    temp_folder();
-    ~temp_folder();
-    temp_folder(const temp_folder&) = delete;
-    temp_folder& operator=(const temp_folder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
+using kestrel_test::temp_folder;
 
 // An ocilite database in its own temporary folder, loaded from Oracle SQL
 // (strict: a statement the loader refuses fails the test).
@@ -59,18 +46,7 @@ class temp_db {
     std::string path_;
 };
 
-// The process's trace logger on a private file for the life of the object.
-class log_capture {
-  public:
-    explicit log_capture(int min_level = 1);
-    std::string text() const;
-    bool contains(const std::string& s) const { return text().find(s) != std::string::npos; }
-
-  private:
-    temp_folder folder_;
-    std::string file_;
-    std::unique_ptr<tk_logger> logger_;
-};
+using kestrel_test::log_capture;
 
 // An engine with an open session on a database (destroyed database first).
 struct connection {

@@ -6,6 +6,7 @@
 
 #include "tk_exception.h"
 #include "tk_string.h"
+#include "test_support.h"
 
 namespace {
 
@@ -61,6 +62,23 @@ TEST_F(tk_ansi, OverrideSelectsTheAnsiCodePage) {
     std::u16string wide;
     ASSERT_TRUE(tk_ansi_to_ucs2(std::string_view("\xc6"), wide));
     EXPECT_EQ(wide, u"\u0416");
+}
+
+TEST_F(tk_ansi, OverrideReturnsTheOneItReplacesAndAScopePutsItBack) {
+    EXPECT_EQ(tk_set_ansi_code_page(1251), 0);
+    EXPECT_EQ(tk_set_ansi_code_page(1250), 1251);
+    {
+        kestrel_test::code_page_scope outer(866);
+        EXPECT_EQ(tk_ansi_code_page(), 866);
+        {
+            kestrel_test::code_page_scope inner(1253);
+            inner.set(1254);
+            EXPECT_EQ(tk_ansi_code_page(), 1254);
+        }
+        EXPECT_EQ(tk_ansi_code_page(), 866);
+    }
+    EXPECT_EQ(tk_ansi_code_page(), 1250);
+    EXPECT_EQ(tk_set_ansi_code_page(0), 1250);
 }
 
 TEST_F(tk_ansi, UnmappableCharactersBecomeQuestionMarks) {
@@ -388,10 +406,9 @@ TEST_P(tk_code_pages, LettersRoundTrip) {
     // ASCII is the same in all of them.
     EXPECT_EQ(tk_ucs2_to_ansi(u"Az09 .", c.code_page), "Az09 .");
     // The same code page as the process's ANSI code page.
-    tk_set_ansi_code_page(c.code_page);
+    const kestrel_test::code_page_scope cp(c.code_page);
     EXPECT_EQ(tk_ucs2_to_ansi(c.letters), bytes);
     EXPECT_EQ(tk_ansi_to_ucs2(std::string_view(bytes)), c.letters);
-    tk_set_ansi_code_page(0);
 }
 
 INSTANTIATE_TEST_SUITE_P(dos_mac_windows, tk_code_pages, ::testing::ValuesIn(kLetters),

@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "tk_codepage.h"
-#include "tk_test_support.h"
+#include "test_support.h"
+
+using namespace kestrel_test;
 
 namespace {
 
@@ -23,9 +25,10 @@ TEST(tk_exception, EmptyMessageBecomesUnknownException) {
 }
 
 TEST(tk_exception, WideMessageInTheAnsiCodePage) {
-    tk_set_ansi_code_page(1251);
-    const tk_exception e(std::u16string_view(u"\u041e\u0448\u0438\u0431\u043a\u0430"), 1);
-    tk_set_ansi_code_page(0);
+    const tk_exception e = [] {
+        const code_page_scope cp(1251);
+        return tk_exception(std::u16string_view(u"\u041e\u0448\u0438\u0431\u043a\u0430"), 1);
+    }();
     EXPECT_STREQ(e.what(), "\xce\xf8\xe8\xe1\xea\xe0");
     EXPECT_EQ(e.level(), 1);
 }

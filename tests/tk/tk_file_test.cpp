@@ -9,7 +9,9 @@
 #include "tk_huge_file.h"
 #include "tk_path.h"
 #include "tk_string.h"
-#include "tk_test_support.h"
+#include "test_support.h"
+
+using namespace kestrel_test;
 
 namespace {
 

@@ -5,7 +5,9 @@
 #include "tk_exception.h"
 #include "tk_singleton.h"
 #include "tk_system.h"
-#include "tk_test_support.h"
+#include "test_support.h"
+
+using namespace kestrel_test;
 
 namespace {
 

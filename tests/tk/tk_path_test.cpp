@@ -10,9 +10,11 @@
 #include "tk_exception.h"
 #include "tk_string.h"
 #include "tk_system.h"
-#include "tk_test_support.h"
+#include "test_support.h"
 
 namespace fs = std::filesystem;
+
+using namespace kestrel_test;
 
 namespace {
 

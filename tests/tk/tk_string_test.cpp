@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "tk_exception.h"
-#include "tk_test_support.h"
+#include "test_support.h"
+
+using namespace kestrel_test;
 
 namespace {
 
@@ -129,12 +131,11 @@ TEST(tk_hex, TextOfBytes) {
 }
 
 TEST(tk_wformat, Conversions) {
-    tk_set_ansi_code_page(1252);
+    const code_page_scope cp(1252);
     const std::u16string out = tk_wformat(
         200, u"%s|%S|%d|%x|%X|%I64d|%lld|%u|%c|%%|%5.2f", u"wide \u0436", "n\xe4rrow", -42, 255u,
         255u, static_cast<long long>(-9000000000LL), 9000000000LL, 7u, 'Q', 3.14159);
     EXPECT_EQ(out, u"wide \u0436|n\u00e4rrow|-42|ff|FF|-9000000000|9000000000|7|Q|%| 3.14");
-    tk_set_ansi_code_page(0);
 }
 
 TEST(tk_wformat, WidthPrecisionAndFlags) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "udb_database.h"
+#include "tk_exception.h"
 #include "udb_test_support.h"
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "tk_exception.h"
 #include "udb_test_support.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "tk_string.h"
+#include "tk_exception.h"
 #include "udb_test_support.h"
 
 namespace {

@@ -2,26 +2,15 @@
 // two-digit year written into date fields.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
-#include "../dbf/dbf_test_util.h"
+#include "dbf_test_util.h"
 #include "dbf_database.h"
 #include "dbf_recordset.h"
-#include "tk_codepage.h"
 #include "tk_string.h"
 #include "udb_record.h"
 
+using dbf_test::code_page_scope;
+using dbf_test::read_file;
 using dbf_test::temp_folder;
-
-namespace {
-
-std::string read_all(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-}  // namespace
 
 TEST(DbfCompanions, MemoFileFoundWhateverTheCaseOfItsExtension) {
     temp_folder dir;
@@ -42,7 +31,7 @@ TEST(DbfCompanions, MemoFileFoundWhateverTheCaseOfItsExtension) {
 }
 
 TEST(DbfDates, TwoDigitYearTextIsWidenedAsTheDateItselfPrintsIt) {
-    tk_set_ansi_code_page(1252);
+    const code_page_scope cp(1252);
     const struct {
         const char16_t* text;
         const char* field;
@@ -60,7 +49,7 @@ TEST(DbfDates, TwoDigitYearTextIsWidenedAsTheDateItselfPrintsIt) {
             table->append_record(record);
             static_cast<dbf_recordset&>(*table).flush();
         }
-        const std::string bytes = read_all(dir.file("t.dbf"));
+        const std::string bytes = read_file(dir.file("t.dbf"));
         ASSERT_GE(bytes.size(), 32u);
         const size_t header_length =
             static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;

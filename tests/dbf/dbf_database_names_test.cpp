@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "../dbf/dbf_test_util.h"
+#include "dbf_test_util.h"
 #include "dbf_database.h"
 #include "dbf_exception.h"
 #include "dbf_recordset.h"
@@ -56,7 +56,7 @@ namespace {
 // the test.
 std::vector<std::u16string> stored_field_names(int code_page,
                                                const std::vector<std::u16string>& columns) {
-    tk_set_ansi_code_page(code_page);
+    const dbf_test::code_page_scope cp(code_page);
     temp_folder dir;
     std::vector<std::u16string> names;
     {
@@ -66,7 +66,6 @@ std::vector<std::u16string> stored_field_names(int code_page,
         auto table = db.create_table(u"t", schema, udb_indexes());
         for (const t_ftd& f : table->schema()) names.push_back(f.name);
     }
-    tk_set_ansi_code_page(0);
     return names;
 }
 

@@ -1,5 +1,5 @@
-// Helpers shared by the agent's tests: a fresh temporary folder per test,
-// small file writers, and running the built kslagent with its output caught.
+// Helpers shared by the agent's tests: the shared test support, and running the built kslagent
+// with its output caught.
 #pragma once
 
 #include <fcntl.h>
@@ -7,53 +7,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "test_support.h"
 
 extern char** environ;
 
 namespace agent_test {
 
-namespace fs = std::filesystem;
-
-// A folder of its own, removed with everything in it when the object ends.
-class temp_folder {
-  public:
-    temp_folder() {
-        static std::atomic<int> counter{0};
-        path_ = fs::temp_directory_path() /
-                ("kslagent_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~temp_folder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    temp_folder(const temp_folder&) = delete;
-    temp_folder& operator=(const temp_folder&) = delete;
-
-    const fs::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    fs::path path_;
-};
-
-inline void write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-inline std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using kestrel_test::read_file;
+using kestrel_test::temp_folder;
+using kestrel_test::write_file;
 
 struct run_result {
     int status = -1;  // exit code, or -1 when the program did not exit normally

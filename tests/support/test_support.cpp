@@ -1,4 +1,4 @@
-#include "tk_test_support.h"
+#include "test_support.h"
 
 #include <unistd.h>
 
@@ -7,11 +7,16 @@
 #include <random>
 #include <sstream>
 
+#include "tk_codepage.h"
+#include "tk_logger.h"
+
+namespace kestrel_test {
+
 temp_folder::temp_folder() {
     static std::atomic<unsigned> counter{0};
     std::random_device random;
     for (;;) {
-        const std::string name = "kestrel_tk_" + std::to_string(getpid()) + "_" +
+        const std::string name = "kestrel_test_" + std::to_string(getpid()) + "_" +
                                  std::to_string(counter++) + "_" + std::to_string(random());
         path_ = std::filesystem::temp_directory_path() / name;
         if (std::filesystem::create_directory(path_)) break;  // false: it existed already
@@ -38,3 +43,14 @@ void write_file(const std::filesystem::path& path, const std::string& bytes) {
 log_capture::log_capture(int min_level)
     : file_(folder_.file("trace.log")),
       logger_(std::make_unique<tk_logger>(file_.c_str(), true, min_level, false)) {}
+
+// The logger closes its file before the folder is removed.
+log_capture::~log_capture() { logger_.reset(); }
+
+code_page_scope::code_page_scope(int code_page) : previous_(tk_set_ansi_code_page(code_page)) {}
+
+code_page_scope::~code_page_scope() { tk_set_ansi_code_page(previous_); }
+
+void code_page_scope::set(int code_page) { tk_set_ansi_code_page(code_page); }
+
+}  // namespace kestrel_test
