@@ -3,16 +3,16 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <vector>
 
-#include "conv_files.h"
 #include "error_handler.h"
 #include "kestrel_convertor.h"
 #include "tk_codepage.h"
 #include "tk_error_converter.h"
+#include "tk_line_reader.h"
 #include "tk_logger.h"
 #include "tk_path.h"
 #include "tk_string.h"
@@ -138,8 +138,10 @@ void process_tab_file(const std::string& path) {
         fatal_exit(
             "Table names file does not exist.\nPlease verify the correct path/name was given.");
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::optional<tk_line_reader> in;
+    try {
+        in.emplace(path);
+    } catch (const tk_exception&) {
         fatal_exit(
             "Table names file does not exist.\nPlease verify the correct path/name was given.");
     }
@@ -148,9 +150,9 @@ void process_tab_file(const std::string& path) {
     bool first = true;
     std::string line;
     for (int line_number = 1;; ++line_number) {
-        const conv_line_result got = conv_read_line(in, line, kMaxTableLineBytes);
-        if (got == conv_line_result::end) break;
-        if (got == conv_line_result::too_long) {
+        const tk_line_reader::result got = in->read_line(line, kMaxTableLineBytes);
+        if (got == tk_line_reader::result::end) break;
+        if (got == tk_line_reader::result::too_long) {
             fatal_exit(line_message(line_number, "is longer than 254 characters."));
         }
         if (line.empty()) continue;

@@ -1,12 +1,13 @@
 #include "udb_profile.h"
 
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <system_error>
 
-#include "conv_files.h"
 #include "tk_cmd_line.h"
 #include "tk_exception.h"
+#include "tk_huge_file.h"
+#include "tk_line_reader.h"
 #include "tk_logger.h"
 #include "tk_path.h"
 #include "tk_string.h"
@@ -32,15 +33,20 @@ bool udb_profile::load(const std::u16string& path) {
                            1);
     }
     if (!representable) return false;
-    std::ifstream in(narrow, std::ios::binary);
-    if (!in) return false;
+    std::optional<tk_line_reader> in;
+    try {
+        in.emplace(narrow);
+    } catch (const tk_exception& e) {
+        tk_log(2, "udb_profile::load: %s", e.message());
+        return false;
+    }
 
     const std::u16string* current = nullptr;  // the section being read
     std::string raw;
     for (int line_number = 1;; ++line_number) {
-        const conv_line_result got = conv_read_line(in, raw, kMaxLine);
-        if (got == conv_line_result::end) break;
-        if (got == conv_line_result::too_long) {
+        const tk_line_reader::result got = in->read_line(raw, kMaxLine);
+        if (got == tk_line_reader::result::end) break;
+        if (got == tk_line_reader::result::too_long) {
             throw tk_exception(
                 "Profile line " + std::to_string(line_number) + " is longer than 4095 characters.",
                 1);
@@ -68,19 +74,25 @@ bool udb_profile::load(const std::u16string& path) {
 bool udb_profile::save(const std::u16string& path) const {
     std::string narrow;
     if (!tk_ucs2_to_system(path, narrow)) return false;
-    std::ofstream out(narrow);
-    if (!out) return false;
+    std::string text;
     for (const auto& [name, section] : sections_) {
-        out << '[' << tk_ucs2_to_utf8(name) << "]\n";
+        text += '[' + tk_ucs2_to_utf8(name) + "]\n";
         const bool bare_when_empty = name == kSelectedTables;
         for (const auto& [key, value] : section) {
-            out << tk_ucs2_to_utf8(key);
-            if (!(bare_when_empty && value.empty())) out << '=' << tk_ucs2_to_utf8(value);
-            out << '\n';
+            text += tk_ucs2_to_utf8(key);
+            if (!(bare_when_empty && value.empty())) text += '=' + tk_ucs2_to_utf8(value);
+            text += '\n';
         }
     }
-    out.close();
-    return !out.fail();
+    try {
+        tk_huge_file out(narrow, true);
+        out.set_size(0);
+        out.put_at(0, text.data(), text.size());
+    } catch (const tk_exception& e) {
+        tk_log(2, "udb_profile::save: %s", e.message());
+        return false;
+    }
+    return true;
 }
 
 std::u16string udb_profile::lookup(const std::u16string& section_name,

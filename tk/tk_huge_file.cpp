@@ -29,8 +29,9 @@ tk_write_hook tk_set_write_hook(tk_write_hook hook) {
     return previous;
 }
 
-tk_huge_file::tk_huge_file(const std::string& name, bool writable) : name_(name) {
-    open(writable);
+tk_huge_file::tk_huge_file(const std::string& name, bool writable, bool create_missing)
+    : name_(name) {
+    open(writable, create_missing);
 }
 
 tk_huge_file::tk_huge_file(const std::u16string& name, bool writable) {
@@ -38,17 +39,18 @@ tk_huge_file::tk_huge_file(const std::u16string& name, bool writable) {
         tk_wlog(2, u"tk_huge_file::ctor('%s',%d)", name, static_cast<int>(writable));
         throw tk_exception("Error opening file", 1);
     }
-    open(writable);
+    open(writable, true);
 }
 
-void tk_huge_file::open(bool writable) {
+void tk_huge_file::open(bool writable, bool create_missing) {
     tk_log(2, "tk_huge_file::ctor('%s',%d)", name_, static_cast<int>(writable));
     writable_ = writable;
     if (name_.empty() || name_.find('\0') != std::string::npos) {
         throw tk_exception("Error opening file", 1);
     }
     // A missing file is created whether or not it is opened for writing.
-    const int flags = (writable ? O_RDWR : O_RDONLY) | O_CREAT | O_CLOEXEC;
+    const int flags =
+        (writable ? O_RDWR : O_RDONLY) | (create_missing ? O_CREAT : 0) | O_CLOEXEC;
     int fd;
     do {
         fd = ::open(name_.c_str(), flags, 0666);

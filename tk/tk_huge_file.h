@@ -34,8 +34,9 @@ tk_write_hook tk_set_write_hook(tk_write_hook hook);
 class tk_huge_file {
   public:
     // Opens the file for reading, or for reading and writing; a missing file
-    // is created either way.  A folder does not open.
-    tk_huge_file(const std::string& name, bool writable);
+    // is created either way unless create_missing is false, when it does not
+    // open.  A folder does not open.
+    tk_huge_file(const std::string& name, bool writable, bool create_missing = true);
     // The same for a UTF-16 name.
     tk_huge_file(const std::u16string& name, bool writable);
     ~tk_huge_file();
@@ -64,7 +65,7 @@ class tk_huge_file {
     bool writable() const { return writable_; }
 
   private:
-    void open(bool writable);
+    void open(bool writable, bool create_missing);
 
     int fd_ = -1;
     std::string name_;

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "conv_files.h"
 #include "dbf_format.h"
 #include "kestrel_convertor.h"
 #include "test_support.h"
@@ -209,6 +208,16 @@ TEST_F(udb_profile_test, utf8_text_and_long_lines) {
               "Profile line 2 is longer than 4095 characters.");
 }
 
+TEST_F(udb_profile_test, saving_over_a_longer_file_replaces_all_of_it) {
+    write("out.ini", "[Old]\n" + std::string(10000, 'o') + "\n");
+    udb_profile p;
+    p.set(u"S", u"k", u"v");
+    ASSERT_TRUE(p.save(wfile("out.ini")));
+    EXPECT_EQ(read("out.ini"), "[S]\nk=v\n");
+    fs::create_directories(folder_.path() / "folder.ini");
+    EXPECT_FALSE(p.save(wfile("folder.ini")));
+}
+
 TEST_F(udb_profile_test, written_profile_reads_back) {
     udb_profile p;
     p.set(u"Selected Tables", u"EMP", u"");
@@ -224,20 +233,6 @@ TEST_F(udb_profile_test, written_profile_reads_back) {
     EXPECT_EQ(back.lookup(u"Generic settings", u"src"), u"ORCL");  // trailing space lost
     EXPECT_EQ(back.section(u"Selected Tables").size(), 2u);
     EXPECT_FALSE(p.save(wfile("no/such/folder/out.ini")));
-}
-
-TEST(conv_read_line, limits_and_line_ends) {
-    std::istringstream in("abc\r\nabcd\nab\r\r\n" + std::string(10, 'x') + "\nlast");
-    std::string line;
-    EXPECT_EQ(conv_read_line(in, line, 3), conv_line_result::line);
-    EXPECT_EQ(line, "abc");
-    EXPECT_EQ(conv_read_line(in, line, 3), conv_line_result::too_long);
-    EXPECT_EQ(conv_read_line(in, line, 3), conv_line_result::line);
-    EXPECT_EQ(line, "ab\r");  // only the last carriage return belongs to the line end
-    EXPECT_EQ(conv_read_line(in, line, 3), conv_line_result::too_long);
-    EXPECT_EQ(conv_read_line(in, line, 4), conv_line_result::line);
-    EXPECT_EQ(line, "last");
-    EXPECT_EQ(conv_read_line(in, line, 4), conv_line_result::end);
 }
 
 }  // namespace
