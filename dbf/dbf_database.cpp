@@ -24,14 +24,6 @@ bool ends_with_nocase(const std::u16string& s, std::u16string_view tail) {
            tk_equal_nocase(std::u16string_view(s).substr(s.size() - tail.size()), tail);
 }
 
-std::u16string strip_extension(const std::u16string& path) {
-    const size_t slash = path.find_last_of(u"/\\");
-    const size_t dot = path.rfind(u'.');
-    if (dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash))
-        return path.substr(0, dot);
-    return path;
-}
-
 // The entries of a folder whose names equal name when case is ignored.  The
 // folder is listed in full and compared here, never through a wildcard
 // pattern: a table file may be named "*.dbf" or "?.dbf", and its name must
@@ -45,19 +37,13 @@ std::vector<std::u16string> entries_nocase(const std::u16string& folder,
     return found;
 }
 
-// The folder part of a path, with its trailing separator (empty if none).
-std::u16string folder_of(const std::u16string& path) {
-    const size_t slash = path.find_last_of(u"/\\");
-    return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash + 1);
-}
-
 // The file of that name in the folder: the exact name when it exists, else
 // the first whose name differs only in case (files copied from systems that
 // ignore case keep names such as "Emp.DBF").  Empty when there is none.
 std::u16string find_file_nocase(const std::u16string& full) {
     std::string exact;
     if (tk_path_to_system(full, exact) && dbf_file::exists(exact)) return full;
-    const std::u16string folder = folder_of(full);
+    const std::u16string folder = tk_path_folder(full);
     const std::vector<std::u16string> found =
         entries_nocase(folder, full.substr(folder.size()));
     return found.empty() ? std::u16string() : folder + found.front();
@@ -273,8 +259,8 @@ void dbf_database::delete_tab(const std::u16string& name) {
         full = found;
     if (std::remove(dbf_system_path(full).c_str()) != 0) throw tk_exception_ex();
     // Companions in any case of their extension; absent ones are fine.
-    const std::u16string base = strip_extension(full);
-    const std::u16string folder = folder_of(base);
+    const std::u16string base = tk_path_without_extension(full);
+    const std::u16string folder = tk_path_folder(base);
     const std::u16string stem = base.substr(folder.size());
     for (const char16_t* ext : {u".dbt", u".fpt", u".smt"}) {
         for (const auto& companion : entries_nocase(folder, stem + ext))

@@ -52,6 +52,20 @@ std::string read_sized(dbf_file& file, uint64_t position, int64_t length) {
     return text;
 }
 
+// Where a memo of length bytes (its block header and end marks included)
+// lies when it starts at block: its byte position and the whole blocks it
+// takes.  A memo that would end past the last block number a field can hold
+// raises dbf_exception "Memo file is full".
+struct memo_extent {
+    uint64_t position;
+    uint64_t blocks;
+};
+memo_extent place_memo(uint32_t block, uint32_t block_size, uint64_t length) {
+    const memo_extent extent{uint64_t(block) * block_size, (length + block_size - 1) / block_size};
+    if (uint64_t(block) + extent.blocks > 0xFFFFFFFFu) throw dbf_exception("Memo file is full");
+    return extent;
+}
+
 }  // namespace
 
 uint32_t dbf_text_block_number(std::string_view field) {
@@ -170,11 +184,9 @@ void old_memo_file::write_memo(uint32_t block, std::string_view text) {
     tk_log(1, "old_memo_file::write_memo(%d,%s)", int(block), std::string(text));
     if (text.empty()) return;
     flush();
-    const uint64_t position = uint64_t(block) * block_size;
-    const uint64_t blocks = (uint64_t(text.size()) + 2 + block_size - 1) / block_size;
+    const auto [position, blocks] = place_memo(block, block_size, uint64_t(text.size()) + 2);
     tk_log(1, "pos=%lld, memo_length=%d, n_blocks=%d", (long long)position, int(text.size()),
            int(blocks));
-    if (uint64_t(block) + blocks > 0xFFFFFFFFu) throw dbf_exception("Memo file is full");
     std::string buffer;
     buffer.reserve(text.size() + 2);
     buffer.append(text);
@@ -189,12 +201,10 @@ void old_memo_file::write_memo(uint32_t block, std::string_view text) {
 uint32_t old_memo_file::append_memo(std::string_view text, bool) {
     TK_ASSERT(!text.empty());
     const uint32_t block = next_block_;
-    const uint64_t position = uint64_t(block) * block_size;
-    const uint64_t blocks = (uint64_t(text.size()) + 2 + block_size - 1) / block_size;
     tk_log(1, "old_memo_file::write_memo(%d,%s)", int(block), std::string(text));
+    const auto [position, blocks] = place_memo(block, block_size, uint64_t(text.size()) + 2);
     tk_log(1, "pos=%lld, memo_length=%d, n_blocks=%d", (long long)position, int(text.size()),
            int(blocks));
-    if (uint64_t(block) + blocks > 0xFFFFFFFFu) throw dbf_exception("Memo file is full");
     if (pending_.empty())
         pending_at_ = position;
     else
@@ -313,12 +323,9 @@ uint32_t fpt_memo_file::append_memo(std::string_view text, bool binary) {
     // block in twenty).
     uint32_t block = next_block_;
     while (reads_as_decimal_reference(block)) ++block;
-    const uint64_t position = uint64_t(block) * block_size_;
-    const uint64_t length = 8 + uint64_t(text.size());
-    const uint64_t blocks = (length + block_size_ - 1) / block_size_;
     tk_log(1, "fpt_memo_file::append_memo(%d, %d bytes)", int(block), int(text.size()));
-    if (text.size() > 0x7FFFFFFFu || uint64_t(block) + blocks > 0xFFFFFFFFu)
-        throw dbf_exception("Memo file is full");
+    if (text.size() > 0x7FFFFFFFu) throw dbf_exception("Memo file is full");
+    const auto [position, blocks] = place_memo(block, block_size_, 8 + uint64_t(text.size()));
     if (pending_.empty())
         pending_at_ = position;
     else

@@ -76,10 +76,7 @@ dbf_recordset::~dbf_recordset() {
 }
 
 std::string dbf_recordset::companion_path(const char* extension) const {
-    std::string base = path_;
-    const size_t slash = base.find_last_of("/\\");
-    const size_t dot = base.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) base.resize(dot);
+    const std::string base = tk_path_without_extension(path_);
     std::string lower = base + "." + extension;
     if (dbf_file::exists(lower)) return lower;
     std::string upper = base + "." + upper_ascii(extension);
@@ -88,8 +85,7 @@ std::string dbf_recordset::companion_path(const char* extension) const {
     // ("Emp.Dbt"): list the folder and compare names without regard to case.
     // The folder is listed in full, never matched through a pattern, so a
     // name holding '*' or '?' cannot pick another table's companion.
-    const size_t cut = base.find_last_of("/\\");
-    const std::string folder = cut == std::string::npos ? std::string() : base.substr(0, cut + 1);
+    const std::string folder = tk_path_folder(base);
     const std::u16string wanted =
         tk_path_from_system(std::string_view(lower).substr(folder.size()));
     std::vector<std::u16string> entries;

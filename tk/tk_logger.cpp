@@ -3,19 +3,14 @@
 #include <cstdio>
 #include <vector>
 
+#include "tk_path.h"
 #include "tk_string.h"
 #include "tk_system.h"
 
 namespace {
 
 std::string default_log_name() {
-    std::string path = tk_program_path();
-    const size_t slash = path.find_last_of("/\\");
-    const size_t dot = path.find_last_of('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-        path.erase(dot);
-    }
-    return path + ".log";
+    return tk_path_without_extension(tk_program_path()) + ".log";
 }
 
 // Binary mode: the "\r\n" line ends are written as they stand on every platform.

@@ -73,19 +73,34 @@ S make_absolute(const S& path, const S& cwd) {
     return out;
 }
 
+// The length of the folder part of a path, its trailing separator included.
+template <class V>
+size_t folder_length(V path) {
+    size_t cut = path.size();
+    while (cut > 0 && !is_separator(path[cut - 1])) --cut;
+    return cut;
+}
+
+// The position of the dot that begins the extension of the last part; npos
+// when that part has none.
+template <class V>
+size_t extension_dot(V path) {
+    const size_t dot = path.rfind(typename V::value_type('.'));
+    return dot == V::npos || dot < folder_length(path) ? V::npos : dot;
+}
+
 template <class S>
 void split(const S& absolute, S& extension, S& name, S& folder) {
-    size_t cut = absolute.size();
-    while (cut > 0 && !is_separator(absolute[cut - 1])) --cut;
+    const std::basic_string_view<typename S::value_type> view(absolute);
+    const size_t cut = folder_length(view);
+    const size_t dot = extension_dot(view);
     folder = absolute.substr(0, cut);
-    const S last = absolute.substr(cut);
-    const size_t dot = last.rfind(typename S::value_type('.'));
     if (dot == S::npos) {
         extension.clear();
-        name = last;
+        name = absolute.substr(cut);
     } else {
-        extension = last.substr(dot);
-        name = last.substr(0, dot);
+        extension = absolute.substr(dot);
+        name = absolute.substr(cut, dot - cut);
     }
 }
 
@@ -215,6 +230,22 @@ bool tk_wildcard_match(std::u16string_view pattern, std::u16string_view name, bo
     }
     while (p < pattern.size() && pattern[p] == u'*') ++p;
     return p == pattern.size();
+}
+
+std::string tk_path_folder(std::string_view path) {
+    return std::string(path.substr(0, folder_length(path)));
+}
+
+std::u16string tk_path_folder(std::u16string_view path) {
+    return std::u16string(path.substr(0, folder_length(path)));
+}
+
+std::string tk_path_without_extension(std::string_view path) {
+    return std::string(path.substr(0, extension_dot(path)));
+}
+
+std::u16string tk_path_without_extension(std::u16string_view path) {
+    return std::u16string(path.substr(0, extension_dot(path)));
 }
 
 tk_file_name::tk_file_name(const char* path) : tk_file_name(std::string(not_null(path))) {}

@@ -43,6 +43,16 @@ std::u16string tk_program_wpath();
 bool tk_wildcard_match(std::u16string_view pattern, std::u16string_view name,
                        bool ignore_case = false);
 
+// The folder part of a path with its trailing separator ("" when the path has
+// none).  Only the text is looked at: the path is not made absolute.
+std::string tk_path_folder(std::string_view path);
+std::u16string tk_path_folder(std::u16string_view path);
+// The path without the extension of its last part (its last dot and what
+// follows); unchanged when the last part has no dot.  Only the text is
+// looked at.
+std::string tk_path_without_extension(std::string_view path);
+std::u16string tk_path_without_extension(std::u16string_view path);
+
 // A path made absolute and split into its parts: extension (with its dot),
 // drive ("C:" on Windows, always empty on POSIX), name (without extension) and
 // folder (with its leading and trailing separator).  A relative path resolves

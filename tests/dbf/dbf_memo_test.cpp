@@ -120,6 +120,36 @@ TEST(OldMemoFile, ZeroNextBlockIsRejected) {
               "Failed to read MEMO field");
 }
 
+// A memo that would end past the last block number a field can hold is
+// refused before anything is written, in every layout that writes.
+TEST(MemoFiles, FullAtTheLastBlockNumber) {
+    temp_folder dir;
+    std::string old_image(512, '\0');
+    old_image.replace(0, 4, le32(0xFFFFFFFF));
+    write_file(dir.file("full.dbt"), old_image);
+    {
+        old_memo_file memo(dir.file("full.dbt"), true);
+        EXPECT_EQ(error_of([&] { memo.append_memo("abc", false); }), "Memo file is full");
+        EXPECT_EQ(error_of([&] { memo.write_memo(0xFFFFFFFF, "abc"); }), "Memo file is full");
+        // 510 bytes and the two end marks fill block 0xFFFFFFFE alone; one more
+        // byte would need a block past the last.
+        EXPECT_EQ(error_of([&] { memo.write_memo(0xFFFFFFFE, std::string(511, 'x')); }),
+                  "Memo file is full");
+        EXPECT_EQ(memo.next_block(), 0xFFFFFFFFu);
+    }
+    EXPECT_EQ(read_file(dir.file("full.dbt")), old_image);
+
+    std::string fpt_image_full(512, '\0');
+    fpt_image_full.replace(0, 4, be32(0xFFFFFFFF));
+    fpt_image_full[7] = char(64);
+    write_file(dir.file("full.fpt"), fpt_image_full);
+    {
+        fpt_memo_file memo(dir.file("full.fpt"), dbf_memo_vfp, true);
+        EXPECT_EQ(error_of([&] { memo.append_memo("abc", false); }), "Memo file is full");
+    }
+    EXPECT_EQ(read_file(dir.file("full.fpt")), fpt_image_full);
+}
+
 TEST(OldMemoFile, RealFileMemoAcrossABlockBoundary) {
     old_memo_file memo(dbf_test::data_path("dbase_83.dbt"), false);
     EXPECT_EQ(memo.next_block(), 79u);

@@ -200,6 +200,37 @@ struct match_case {
     bool ignoring_case;
 };
 
+TEST(tk_path_parts, FolderAndNameWithoutExtensionFromTheTextAlone) {
+    const struct {
+        const char* path;
+        const char* folder;
+        const char* without_extension;
+    } cases[] = {
+        {"/data/emp.dbf", "/data/", "/data/emp"},
+        {"emp.dbf", "", "emp"},
+        {"emp", "", "emp"},
+        {"/data.v2/emp", "/data.v2/", "/data.v2/emp"},  // a dot in a folder is no extension
+        {"/data/archive.tar.gz", "/data/", "/data/archive.tar"},
+        {"/data/.hidden", "/data/", "/data/"},
+        {"/data/", "/data/", "/data/"},
+        {"c:\\tables\\Emp.DBF", "c:\\tables\\", "c:\\tables\\Emp"},
+        {"a/b\\c.x", "a/b\\", "a/b\\c"},
+        {"", "", ""},
+        {"/", "/", "/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(tk_path_folder(std::string_view(c.path)), c.folder);
+        EXPECT_EQ(tk_path_without_extension(std::string_view(c.path)), c.without_extension);
+        const std::u16string wide = tk_utf8_to_ucs2(c.path);
+        EXPECT_EQ(tk_path_folder(std::u16string_view(wide)), tk_utf8_to_ucs2(c.folder));
+        EXPECT_EQ(tk_path_without_extension(std::u16string_view(wide)),
+                  tk_utf8_to_ucs2(c.without_extension));
+    }
+    EXPECT_EQ(tk_path_without_extension(std::u16string_view(u"/d\u00e9p/\u0416.dbf")),
+              u"/d\u00e9p/\u0416");
+}
+
 TEST(tk_wildcard_match, StarAndQuestionMark) {
     const match_case cases[] = {
         {u"*.dbf", u"a.dbf", true, true},
