@@ -1,13 +1,10 @@
 #include "dbf_codec.h"
 
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <optional>
-#include <vector>
 
 #include "dbf_exception.h"
 #include "dbf_memo_file.h"
@@ -281,89 +278,14 @@ size_t number_chars(const ole_variant& value, char* buffer) {
     return size_t(r.ptr - buffer);
 }
 
-// Narrows n characters into out when all of them are ASCII (the same byte in
-// every code page); false, with out untouched, otherwise.  Two plain loops
-// so that the compiler vectorises both.
-bool narrow_ascii(const char16_t* text, size_t n, unsigned char* out) {
-    // Four units per 64-bit word: a unit of 0x80 or more shows in the mask,
-    // and the four low bytes are packed into one 32-bit store.  (Long memo
-    // texts pass through here.)  out may be partly written on false.
-    constexpr uint64_t kHigh = 0xFF80FF80FF80FF80ull;
-    size_t i = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 4 <= n; i += 4) {
-            uint64_t w;
-            std::memcpy(&w, text + i, sizeof w);
-            if ((w & kHigh) != 0) return false;
-            const uint32_t bytes = uint32_t(w & 0xFF) | uint32_t((w >> 8) & 0xFF00) |
-                                   uint32_t((w >> 16) & 0xFF0000) |
-                                   uint32_t((w >> 24) & 0xFF000000);
-            std::memcpy(out + i, &bytes, sizeof bytes);
-        }
-    }
-    for (; i < n; ++i) {
-        if (text[i] >= 0x80) return false;
-        out[i] = uint8_t(text[i]);
-    }
-    return true;
-}
-
-// The single-byte characters of a code page: for every character that one
-// byte decodes to and that encodes back to that byte alone, the byte (-1
-// for every other character).  The code pages' conversions are stateless, so
-// a text made only of such characters is coded character by character into
-// the bytes the general conversion gives, without it.
-class single_byte_map {
-public:
-    explicit single_byte_map(int code_page) : code_page_(code_page), byte_(65536, -1) {
-        for (int b = 0; b < 256; ++b) {
-            const char c = char(b);
-            const auto wide = tk_decode(std::string_view(&c, 1), code_page);
-            if (!wide || wide->size() != 1) continue;
-            const auto back = tk_encode(*wide, code_page);
-            if (back && back->size() == 1 && (*back)[0] == c) byte_[(*wide)[0]] = int16_t(b);
-        }
-    }
-    int code_page() const { return code_page_; }
-    // Codes text into out, one byte per character; false (out partly
-    // written) when a character is not in the map.
-    bool encode(std::u16string_view text, unsigned char* out) const {
-        for (size_t i = 0; i < text.size(); ++i) {
-            const int16_t b = byte_[text[i]];
-            if (b < 0) return false;
-            out[i] = uint8_t(b);
-        }
-        return true;
-    }
-
-private:
-    int code_page_;
-    std::vector<int16_t> byte_;
-};
-
-// The map of the ANSI code page, built once per code page and thread (the
-// ANSI code page may be changed while the process runs).
-const single_byte_map& ansi_map() {
-    thread_local std::unique_ptr<single_byte_map> map;
-    const int code_page = tk_ansi_code_page();
-    if (!map || map->code_page() != code_page) map = std::make_unique<single_byte_map>(code_page);
-    return *map;
-}
-
-// A text coded into the ANSI code page without the general conversion, when
-// every character is ASCII or a single-byte character of the code page.
-bool fast_ansi(std::u16string_view text, unsigned char* out) {
-    return narrow_ascii(text.data(), text.size(), out) || ansi_map().encode(text, out);
-}
-
 }  // namespace
 
 std::string dbf_value_text(const ole_variant& value) {
     if (value.vt() == VT_BSTR) {
         const std::u16string& text = value.get_bstr();
         std::string out(text.size(), '\0');
-        if (!fast_ansi(text, reinterpret_cast<unsigned char*>(out.data())))
-            return value.to_string();
+        auto* bytes = reinterpret_cast<unsigned char*>(out.data());
+        if (!tk_encode_single_bytes(text, tk_cp_acp, bytes)) return value.to_string();
         return out;
     }
     char buffer[64];
@@ -585,7 +507,7 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
                 // field's (the rest of the text is cut anyway).
                 const std::u16string& text = value.get_bstr();
                 const size_t n = std::min<size_t>(width, text.size());
-                if (fast_ansi(std::u16string_view(text.data(), n), out)) {
+                if (tk_encode_single_bytes(std::u16string_view(text.data(), n), tk_cp_acp, out)) {
                     std::memset(out + n, ' ', width - n);
                     return dbf_put_result::ok;
                 }

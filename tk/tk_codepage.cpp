@@ -4,8 +4,11 @@
 #include <unicode/ucnv_err.h>
 
 #include <atomic>
+#include <bit>
 #include <clocale>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -94,6 +97,10 @@ struct code_page_state {
     // so that decoding is a table lookup (these conversions are stateless).
     // Empty for the others.
     std::u16string byte_table;
+    // The other way: for every character that one byte decodes to and that
+    // encodes back to that byte alone, the byte; -1 for every other
+    // character.  Built when tk_encode_single_bytes first asks for it.
+    std::vector<int16_t> single_byte_of;
 };
 
 // ICU's character for one byte alone, or 0 when it gives none or several.
@@ -288,6 +295,76 @@ std::optional<std::string> tk_encode(std::u16string_view text, int code_page) {
         start = i + 1;
     }
     return out;
+}
+
+namespace {
+
+// Narrows n characters into out when all of them are ASCII (the same byte in
+// every code page); false otherwise, out then partly written.  Four units per
+// 64-bit word: a unit of 0x80 or more shows in the mask, and the four low
+// bytes are packed into one 32-bit store (long memo texts pass through here).
+bool narrow_ascii(const char16_t* text, size_t n, unsigned char* out) {
+    constexpr uint64_t kHigh = 0xFF80FF80FF80FF80ull;
+    size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 4 <= n; i += 4) {
+            uint64_t w;
+            std::memcpy(&w, text + i, sizeof w);
+            if ((w & kHigh) != 0) return false;
+            const uint32_t bytes = uint32_t(w & 0xFF) | uint32_t((w >> 8) & 0xFF00) |
+                                   uint32_t((w >> 16) & 0xFF0000) |
+                                   uint32_t((w >> 24) & 0xFF000000);
+            std::memcpy(out + i, &bytes, sizeof bytes);
+        }
+    }
+    for (; i < n; ++i) {
+        if (text[i] >= 0x80) return false;
+        out[i] = static_cast<unsigned char>(text[i]);
+    }
+    return true;
+}
+
+// The single-byte table of a code page for this thread; nullptr when the code
+// page is not known.  The last one asked for is remembered, so that a writer
+// coding field after field finds it without a look-up.  The conversions are
+// stateless, so a text made only of such characters is coded character by
+// character into the bytes the general conversion gives.
+const std::vector<int16_t>* single_byte_table(int code_page) {
+    thread_local int last_code_page = -1;
+    thread_local const std::vector<int16_t>* last_table = nullptr;
+    if (code_page == last_code_page) return last_table;
+    code_page_state* state = state_for(code_page);
+    if (state == nullptr) return nullptr;
+    if (state->single_byte_of.empty()) {
+        std::vector<int16_t> table(65536, -1);
+        for (int b = 0; b < 256; ++b) {
+            const char c = static_cast<char>(b);
+            const auto wide = tk_decode(std::string_view(&c, 1), code_page);
+            if (!wide || wide->size() != 1) continue;
+            const auto back = tk_encode(*wide, code_page);
+            if (back && back->size() == 1 && (*back)[0] == c)
+                table[(*wide)[0]] = static_cast<int16_t>(b);
+        }
+        state->single_byte_of = std::move(table);
+    }
+    // The states live as long as the thread: the pointer stays valid.
+    last_code_page = code_page;
+    last_table = &state->single_byte_of;
+    return last_table;
+}
+
+}  // namespace
+
+bool tk_encode_single_bytes(std::u16string_view text, int code_page, unsigned char* out) {
+    if (narrow_ascii(text.data(), text.size(), out)) return true;
+    const std::vector<int16_t>* table = single_byte_table(resolve(code_page));
+    if (table == nullptr) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int16_t b = (*table)[text[i]];
+        if (b < 0) return false;
+        out[i] = static_cast<unsigned char>(b);
+    }
+    return true;
 }
 
 std::optional<std::u16string> tk_decode(std::string_view bytes, int code_page) {

@@ -36,3 +36,11 @@ bool tk_is_code_page_supported(int code_page);
 std::optional<std::string> tk_encode(std::u16string_view text, int code_page);
 // Bytes in a code page -> UTF-16; nullopt when the code page is unknown.
 std::optional<std::u16string> tk_decode(std::string_view bytes, int code_page);
+
+// The fast path of the table writers: codes text into out (room for
+// text.size() bytes) one byte per character when every character is ASCII or
+// one that a single byte of the code page stands for alone, giving the bytes
+// tk_encode gives, without its general conversion.  False otherwise (out may
+// then be partly written); in a code page that is not known only ASCII texts
+// are coded.  The byte table is built once per code page and thread.
+bool tk_encode_single_bytes(std::u16string_view text, int code_page, unsigned char* out);

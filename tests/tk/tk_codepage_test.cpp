@@ -64,6 +64,45 @@ TEST_F(tk_ansi, OverrideSelectsTheAnsiCodePage) {
     EXPECT_EQ(wide, u"\u0416");
 }
 
+// The table writers' fast path gives the bytes of the general conversion for
+// every character that one byte stands for, and refuses every other text.
+TEST(tk_encode_single_bytes, SameBytesAsTheGeneralConversion) {
+    for (const int code_page : {1252, 1251, 1250, 866, 437, 850, 874}) {
+        SCOPED_TRACE(code_page);
+        size_t coded = 0;
+        for (int b = 0; b < 256; ++b) {
+            const char c = static_cast<char>(b);
+            const auto wide = tk_decode(std::string_view(&c, 1), code_page);
+            ASSERT_TRUE(wide.has_value());
+            if (wide->size() != 1 || tk_encode(*wide, code_page) != std::string(1, c)) continue;
+            unsigned char out = 0;
+            ASSERT_TRUE(tk_encode_single_bytes(*wide, code_page, &out)) << b;
+            EXPECT_EQ(out, static_cast<unsigned char>(b)) << b;
+            ++coded;
+        }
+        EXPECT_GE(coded, 200u);
+    }
+    // Whole texts of every length around the 4-unit steps of the ASCII path.
+    const std::u16string latin = u"Gr\u00fc\u00dfe, \u20ac 5 \u00e0 la cr\u00e8me";
+    for (size_t n = 0; n <= latin.size(); ++n) {
+        const std::u16string_view text = std::u16string_view(latin).substr(0, n);
+        std::string out(n, '\0');
+        ASSERT_TRUE(tk_encode_single_bytes(text, 1252, reinterpret_cast<unsigned char*>(out.data())))
+            << n;
+        EXPECT_EQ(out, tk_encode(text, 1252).value()) << n;
+    }
+    unsigned char out[16];
+    EXPECT_FALSE(tk_encode_single_bytes(u"abc\u0416", 1252, out));  // no Cyrillic in 1252
+    EXPECT_FALSE(tk_encode_single_bytes(u"\u00e9", 866, out));
+    EXPECT_FALSE(tk_encode_single_bytes(u"\u65e5\u672c", 932, out));  // two bytes each
+    EXPECT_TRUE(tk_encode_single_bytes(u"plain", 932, out));
+    EXPECT_FALSE(tk_encode_single_bytes(u"\u00e9", 12345, out));  // an unknown code page
+    // The ANSI code page by 0.
+    const kestrel_test::code_page_scope cp(1251);
+    ASSERT_TRUE(tk_encode_single_bytes(u"\u0416", tk_cp_acp, out));
+    EXPECT_EQ(out[0], 0xC6);
+}
+
 TEST_F(tk_ansi, OverrideReturnsTheOneItReplacesAndAScopePutsItBack) {
     EXPECT_EQ(tk_set_ansi_code_page(1251), 0);
     EXPECT_EQ(tk_set_ansi_code_page(1250), 1251);
