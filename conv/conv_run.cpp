@@ -90,7 +90,7 @@ void common_create_path(const std::u16string& path) {
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
         tk_wlog(1, u"tmp_path=%s", *it);
         std::string system_path;
-        if (!tk_path_to_system(*it, system_path)) {
+        if (!tk_ucs2_to_system(*it, system_path)) {
             throw tk_exception("The program cannot resolve the path specified", 1);
         }
         std::error_code ec;
@@ -107,7 +107,7 @@ void udb_converter::check_dest() {
     tk_wlog(2, u"kestrel_convertor::check_dest(%s)", destination());
     if (!tk_is_path_exist(destination())) {
         std::string system_path;
-        if (tk_path_to_system(destination(), system_path) &&
+        if (tk_ucs2_to_system(destination(), system_path) &&
             std::filesystem::exists(std::filesystem::path(system_path))) {
             throw tk_exception("You should enter path to FoxPro/DBase database, not a file name",
                                1);

@@ -42,7 +42,7 @@ std::vector<std::u16string> entries_nocase(const std::u16string& folder,
 // ignore case keep names such as "Emp.DBF").  Empty when there is none.
 std::u16string find_file_nocase(const std::u16string& full) {
     std::string exact;
-    if (tk_path_to_system(full, exact) && dbf_file::exists(exact)) return full;
+    if (tk_ucs2_to_system(full, exact) && dbf_file::exists(exact)) return full;
     const std::u16string folder = tk_path_folder(full);
     const std::vector<std::u16string> found =
         entries_nocase(folder, full.substr(folder.size()));
@@ -104,7 +104,7 @@ std::string descriptor_name(const std::u16string& name, std::vector<std::string>
 
 std::string dbf_system_path(const std::u16string& path) {
     std::string out;
-    if (!tk_path_to_system(path, out)) throw TK_MAIL_ASSERTION();
+    if (!tk_ucs2_to_system(path, out)) throw TK_MAIL_ASSERTION();
     return out;
 }
 

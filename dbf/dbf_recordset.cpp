@@ -92,7 +92,7 @@ std::string dbf_recordset::companion_path(const char* extension) const {
     tk_find_files(tk_path_from_system(folder) + u"*", entries, false);
     for (const std::u16string& entry : entries) {
         std::string system_name;
-        if (tk_equal_nocase(entry, wanted) && tk_path_to_system(entry, system_name))
+        if (tk_equal_nocase(entry, wanted) && tk_ucs2_to_system(entry, system_name))
             return folder + system_name;
     }
     return lower;

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "tk_path.h"
+
 struct tk_cmd_option {
     int code;
     const char* name;  // the end entry has the empty name ""
@@ -70,15 +72,6 @@ class ansi_cmd_line : public TCmdLine {
     int remaining_ = 0;
 };
 
-// Text at the console boundary.  Arguments, file paths and console output use
-// the system's narrow encoding (UTF-8 on POSIX, the ANSI code page on Windows),
-// while data and exception messages use the ANSI code page of tk_codepage.h.
+// The conversions of text at the console boundary (tk_system_to_ucs2,
+// tk_ucs2_to_system, tk_ansi_to_system) are the system's text of tk_path.h.
 
-// Narrow system text (an argument, a path) -> UTF-16.  False when the text is
-// not valid in the system's encoding (nothing is substituted).
-bool tk_system_to_ucs2(std::string_view text, std::u16string& out);
-// UTF-16 -> narrow system text; false when a character cannot be represented.
-bool tk_ucs2_to_system(std::u16string_view text, std::string& out);
-// Text in the ANSI code page -> narrow system text for printing; characters
-// that cannot be shown become "?".
-std::string tk_ansi_to_system(std::string_view text);

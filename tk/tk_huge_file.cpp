@@ -35,7 +35,7 @@ tk_huge_file::tk_huge_file(const std::string& name, bool writable, bool create_m
 }
 
 tk_huge_file::tk_huge_file(const std::u16string& name, bool writable) {
-    if (!tk_path_to_system(name, name_)) {
+    if (!tk_ucs2_to_system(name, name_)) {
         tk_wlog(2, u"tk_huge_file::ctor('%s',%d)", name, static_cast<int>(writable));
         throw tk_exception("Error opening file", 1);
     }

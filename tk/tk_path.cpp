@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unicode/uchar.h>
-#include <unicode/ustring.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,11 +11,18 @@
 #include <memory>
 #include <system_error>
 
+#include "tk_codepage.h"
 #include "tk_exception.h"
 #include "tk_logger.h"
 #include "tk_system.h"
 
 namespace {
+
+#ifdef _WIN32
+constexpr int kSystemCodePage = tk_cp_acp;
+#else
+constexpr int kSystemCodePage = tk_cp_utf8;
+#endif
 
 template <class C>
 bool is_separator(C c) {
@@ -126,36 +132,38 @@ char16_t fold(char16_t c) {
 
 }  // namespace
 
-bool tk_path_to_system(std::u16string_view path, std::string& out) {
-    if (path.empty()) {
-        out.clear();
-        return true;
-    }
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    u_strToUTF8(nullptr, 0, &length, reinterpret_cast<const UChar*>(path.data()),
-                static_cast<int32_t>(path.size()), &status);
-    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status)) return false;
-    std::string converted(static_cast<size_t>(length), '\0');
-    status = U_ZERO_ERROR;
-    u_strToUTF8(converted.data(), length, &length, reinterpret_cast<const UChar*>(path.data()),
-                static_cast<int32_t>(path.size()), &status);
-    if (U_FAILURE(status)) return false;
-    out = std::move(converted);
+bool tk_system_to_ucs2(std::string_view text, std::u16string& out) {
+    auto wide = tk_decode(text, kSystemCodePage);
+    if (!wide) return false;
+    // The conversion substitutes malformed input; a text that does not come
+    // back unchanged was not valid, and a substituted path would name another
+    // file.
+    auto back = tk_encode(*wide, kSystemCodePage);
+    if (!back || *back != text) return false;
+    out = std::move(*wide);
     return true;
 }
 
+bool tk_ucs2_to_system(std::u16string_view text, std::string& out) {
+    auto narrow = tk_encode(text, kSystemCodePage);
+    if (!narrow) return false;
+    auto back = tk_decode(*narrow, kSystemCodePage);
+    if (!back || *back != text) return false;
+    out = std::move(*narrow);
+    return true;
+}
+
+std::string tk_ansi_to_system(std::string_view text) {
+    if (kSystemCodePage == tk_cp_acp) return std::string(text);
+    auto wide = tk_decode(text, tk_cp_acp);
+    if (!wide) return std::string(text);
+    auto narrow = tk_encode(*wide, kSystemCodePage);
+    return narrow ? std::move(*narrow) : std::string(text);
+}
+
 std::u16string tk_path_from_system(std::string_view path) {
-    if (path.empty()) return {};
-    std::u16string out(path.size(), u'\0');  // never more units than bytes
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                         &length, path.data(), static_cast<int32_t>(path.size()), 0xFFFD, nullptr,
-                         &status);
-    if (U_FAILURE(status)) return {};
-    out.resize(static_cast<size_t>(length));
-    return out;
+    auto wide = tk_decode(path, kSystemCodePage);
+    return wide ? std::move(*wide) : std::u16string();
 }
 
 std::u16string tk_program_wpath() {
@@ -183,7 +191,7 @@ bool tk_is_file_exist(std::string_view path, int mode) {
 
 bool tk_is_file_exist(std::u16string_view path, int mode) {
     std::string narrow;
-    if (!tk_path_to_system(path, narrow)) {
+    if (!tk_ucs2_to_system(path, narrow)) {
         tk_wlog(1, u"tk_is_file_exist(%s)", std::u16string(path));
         tk_log(1, "File not exists!");
         return false;
@@ -200,7 +208,7 @@ bool tk_is_path_exist(std::string_view path) {
 bool tk_is_path_exist(std::u16string_view path) {
     tk_wlog(1, u"tk_is_path_exist(%s)", std::u16string(path));
     std::string narrow;
-    if (!tk_path_to_system(path, narrow)) return false;
+    if (!tk_ucs2_to_system(path, narrow)) return false;
     tk_temp_chdir change{narrow};
     return change.success();
 }
@@ -316,7 +324,7 @@ bool tk_find_files(std::u16string_view pattern, std::vector<std::u16string>& lis
     const std::u16string_view name_pattern = pattern.substr(cut);
     std::string folder(1, '.');
     if (cut > 0) {
-        if (!tk_path_to_system(pattern.substr(0, cut), folder)) folder.clear();
+        if (!tk_ucs2_to_system(pattern.substr(0, cut), folder)) folder.clear();
         for (char& c : folder) {
             if (c == '\\') c = '/';
         }
@@ -397,7 +405,7 @@ void tk_temp_chdir_w::initialize(const std::u16string& folder) {
         return;
     }
     std::string narrow;
-    success_ = tk_path_to_system(folder, narrow) && change_folder(narrow);
+    success_ = tk_ucs2_to_system(folder, narrow) && change_folder(narrow);
     if (!success_) tk_log(1, "_wchdir failed");
 }
 

@@ -28,10 +28,31 @@ bool tk_is_file_exist(std::u16string_view path, int mode);
 bool tk_is_path_exist(std::string_view path);
 bool tk_is_path_exist(std::u16string_view path);
 
-// The system form of a wide path; false when it holds unpaired surrogates.
-bool tk_path_to_system(std::u16string_view path, std::string& out);
-// A path from the system in UTF-16 (malformed bytes become U+FFFD).
+// The system's text: paths, arguments and console output in the system's
+// narrow encoding (UTF-8 on POSIX, the ANSI code page on Windows); data and
+// exception messages are in the ANSI code page of tk_codepage.h.  One rule for
+// each need:
+// - Text that names something of the system (a path, an argument that is
+//   one) must come back unchanged: tk_ucs2_to_system and tk_system_to_ucs2
+//   refuse (false) a text that does not, since a changed name is another
+//   file.  Every UTF-16 text handed to the system goes through
+//   tk_ucs2_to_system.
+// - Text from the system that is only shown or compared (a folder entry, a
+//   message) is read with tk_path_from_system, which keeps what it cannot read
+//   as U+FFFD.
+
+// UTF-16 -> narrow system text; false when a character cannot be represented
+// (an unpaired surrogate).
+bool tk_ucs2_to_system(std::u16string_view text, std::string& out);
+// Narrow system text -> UTF-16; false when the text is not valid in the
+// system's encoding (nothing is substituted).
+bool tk_system_to_ucs2(std::string_view text, std::u16string& out);
+// Narrow system text -> UTF-16 for showing or comparing: malformed bytes
+// become U+FFFD.
 std::u16string tk_path_from_system(std::string_view path);
+// Text in the ANSI code page -> narrow system text for printing; characters
+// that cannot be shown become "?".
+std::string tk_ansi_to_system(std::string_view text);
 
 // The full path of the program's own file in UTF-16 (narrow: tk_program_path
 // in tk_system.h).  An unreadable path is an internal error.

@@ -303,14 +303,33 @@ TEST_F(tk_file_tests, FindFilesWithoutMatches) {
 
 namespace {
 
-TEST(tk_path_to_system, Utf8BothWaysStrictOnTheWayOut) {
+TEST(tk_system_text, Utf8BothWaysStrictOnTheWayOut) {
     std::string out = "stale";
-    EXPECT_TRUE(tk_path_to_system(u"\u0436/x", out));
+    EXPECT_TRUE(tk_ucs2_to_system(u"\u0436/x", out));
     EXPECT_EQ(out, "\xd0\xb6/x");
-    EXPECT_FALSE(tk_path_to_system(std::u16string(1, char16_t(0xD800)), out));
+    EXPECT_FALSE(tk_ucs2_to_system(std::u16string(1, char16_t(0xD800)), out));
     EXPECT_EQ(out, "\xd0\xb6/x");  // left alone on failure
     EXPECT_EQ(tk_path_from_system("a\xff"), u"a\ufffd");
     EXPECT_EQ(tk_path_from_system("\xf0\x9d\x84\x9e"), u"\U0001D11E");
+}
+
+// The same bytes under the two rules: a name that goes back to the system is
+// refused when it is not valid, one that is only shown keeps U+FFFD.
+TEST(tk_system_text, NamesAreRefusedWhereShownTextIsSubstituted) {
+    for (const std::string bad : {"a\xff", "\xc3", "\xed\xa0\x80", "x\xc0\xafy"}) {
+        SCOPED_TRACE(tk_hex_text(bad));
+        std::u16string wide = u"stale";
+        EXPECT_FALSE(tk_system_to_ucs2(bad, wide));
+        EXPECT_EQ(wide, u"stale");
+        const std::u16string shown = tk_path_from_system(bad);
+        EXPECT_NE(shown.find(u'\ufffd'), std::u16string::npos);
+        std::string back;
+        EXPECT_TRUE(tk_ucs2_to_system(shown, back));
+        EXPECT_NE(back, bad);  // the shown form names another file
+    }
+    std::u16string wide;
+    ASSERT_TRUE(tk_system_to_ucs2("d\xc3\xa9p/\xf0\x9d\x84\x9e", wide));
+    EXPECT_EQ(wide, tk_path_from_system("d\xc3\xa9p/\xf0\x9d\x84\x9e"));
 }
 
 }  // namespace
