@@ -6,11 +6,11 @@
 
 #include "conv_files.h"
 #include "dbf_format.h"
-#include "tk_string.h"
 #include "tk_cmd_line.h"
 #include "tk_exception.h"
 #include "tk_logger.h"
 #include "tk_path.h"
+#include "tk_string.h"
 #include "udb_profile.h"
 
 void tk_thread_functor::operator()() {

@@ -17,9 +17,21 @@ namespace {
 
 bool is_number_tag(VARTYPE vt) {
     switch (vt) {
-        case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_UI2: case VT_UI4:
-        case VT_UI8: case VT_INT: case VT_UINT: case VT_R4: case VT_R8: case VT_CY:
-        case VT_DECIMAL: case VT_BOOL:
+        case VT_I1:
+        case VT_I2:
+        case VT_I4:
+        case VT_I8:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_UI8:
+        case VT_INT:
+        case VT_UINT:
+        case VT_R4:
+        case VT_R8:
+        case VT_CY:
+        case VT_DECIMAL:
+        case VT_BOOL:
             return true;
         default:
             return false;
@@ -62,12 +74,12 @@ bool date_of(const ole_variant& value, ole_systemtime& out) {
     return out.year != 0 && out.month != 0 && out.day != 0;
 }
 
-
 // The number at the field's decimal count, for a value whose own text is
 // wider than the field; empty when there is no such form.
 std::string rounded_text(const ole_variant& value, unsigned decimals) {
     switch (value.vt()) {
-        case VT_R4: case VT_R8: {
+        case VT_R4:
+        case VT_R8: {
             double d = value.to_double();
             if (!std::isfinite(d) || std::fabs(d) >= 1e300) return {};
             char buffer[400];
@@ -121,8 +133,8 @@ ole_variant decode_datetime(uint32_t day, uint32_t milliseconds) {
     st.second = uint16_t(seconds % 60);
     tk_log(1, "lDay=%d, lHour=%d, lMin=%d, lSec=%d", int(day - dbf_julian_day_1), int(st.hour),
            int(st.minute), int(st.second));
-    tk_log(1, "SYSTEMTIME=%04d-%02d-%02d %02d:%02d:%02d", int(st.year), int(st.month),
-           int(st.day), int(st.hour), int(st.minute), int(st.second));
+    tk_log(1, "SYSTEMTIME=%04d-%02d-%02d %02d:%02d:%02d", int(st.year), int(st.month), int(st.day),
+           int(st.hour), int(st.minute), int(st.second));
     return ole_variant(st);
 }
 
@@ -143,7 +155,9 @@ struct five_powers {
 constexpr five_powers kFive;
 
 // Upper bound of the bit length of 5^n.
-constexpr int five_bits(int n) { return n * 2322 / 1000 + 1; }
+constexpr int five_bits(int n) {
+    return n * 2322 / 1000 + 1;
+}
 
 // A float as "%.6e" prints it (correctly rounded, ties to even), by exact
 // integer arithmetic: |f| * 10^(6-k) is split into powers of 5 and 2 and
@@ -222,12 +236,19 @@ size_t number_chars(const ole_variant& value, char* buffer) {
     constexpr size_t room = 64;
     std::to_chars_result r{};
     switch (value.vt()) {
-        case VT_EMPTY: case VT_NULL:
+        case VT_EMPTY:
+        case VT_NULL:
             return 0;
-        case VT_I1: case VT_I2: case VT_I4: case VT_INT:
+        case VT_I1:
+        case VT_I2:
+        case VT_I4:
+        case VT_INT:
             r = std::to_chars(buffer, buffer + room, value.to_long());
             break;
-        case VT_UI1: case VT_UI2: case VT_UI4: case VT_UINT:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_UINT:
             r = std::to_chars(buffer, buffer + room, uint32_t(value.to_long()));
             break;
         case VT_R4: {
@@ -300,17 +321,27 @@ namespace {
 // and binary memos keep their values exactly without a text form.
 dbf_field_descriptor vfp_field(const t_ftd& ftd) {
     switch (ftd.vartype) {
-        case VT_I1: case VT_I2: case VT_UI1: case VT_I4: case VT_UI2: case VT_INT:
+        case VT_I1:
+        case VT_I2:
+        case VT_UI1:
+        case VT_I4:
+        case VT_UI2:
+        case VT_INT:
             return dbf_make_descriptor("", 'I', 4, 0);
         // Every 64-bit integer as digits (a sign and 19 digits).
-        case VT_UI4: case VT_I8: case VT_UI8:
+        case VT_UI4:
+        case VT_I8:
+        case VT_UI8:
             return dbf_make_descriptor("", 'N', 20, 0);
         // A float is exactly a double too.
-        case VT_R4: case VT_R8:
+        case VT_R4:
+        case VT_R8:
             return dbf_make_descriptor("", 'B', 8, 0);
         case VT_CY:
             return dbf_make_descriptor("", 'Y', 8, 4);
-        case VT_BLOB: case VT_BINARY: case VT_BLOB_OBJECT: {
+        case VT_BLOB:
+        case VT_BINARY:
+        case VT_BLOB_OBJECT: {
             dbf_field_descriptor fd = dbf_make_descriptor("", 'M', 4, 0);
             fd[18] = dbf_flag_binary;
             return fd;
@@ -327,28 +358,54 @@ dbf_field_descriptor vfp_field(const t_ftd& ftd) {
 }  // namespace
 
 dbf_field_descriptor dbf_create_field(const t_ftd& ftd, dbf_format format) {
-    tk_wlog(1, u"dbf_create_field(%s, vt=%d, size=%d)", ftd.name, int(ftd.vartype),
-            int(ftd.size));
+    tk_wlog(1, u"dbf_create_field(%s, vt=%d, size=%d)", ftd.name, int(ftd.vartype), int(ftd.size));
     if (format == dbf_format::vfp) return vfp_field(ftd);
     char type = 'M';
     unsigned width = 10, decimals = 0;
     switch (ftd.vartype) {
-        case VT_I1: type = 'N'; width = 4; break;
-        case VT_I2: case VT_UI1: type = 'N'; width = 6; break;
-        case VT_I4: case VT_UI2: case VT_INT: type = 'N'; width = 11; break;
-        case VT_R4: case VT_CY: case VT_UI4:
-            type = 'N'; width = 19; decimals = 5; break;
+        case VT_I1:
+            type = 'N';
+            width = 4;
+            break;
+        case VT_I2:
+        case VT_UI1:
+            type = 'N';
+            width = 6;
+            break;
+        case VT_I4:
+        case VT_UI2:
+        case VT_INT:
+            type = 'N';
+            width = 11;
+            break;
+        case VT_R4:
+        case VT_CY:
+        case VT_UI4:
+            type = 'N';
+            width = 19;
+            decimals = 5;
+            break;
         // A 64-bit integer has up to 20 digits (19 and a sign): with 5
         // decimals in 19 places, every value past 10^13 would not fit.
-        case VT_I8: case VT_UI8: type = 'N'; width = 20; break;
-        case VT_R8: type = 'B'; width = 8; break;
+        case VT_I8:
+        case VT_UI8:
+            type = 'N';
+            width = 20;
+            break;
+        case VT_R8:
+            type = 'B';
+            width = 8;
+            break;
         case VT_DATE:
             if (ftd.reserved == 1 || ftd.reserved == 3) {
-                type = 'T'; width = 8;
+                type = 'T';
+                width = 8;
             } else if (ftd.reserved == 2) {
-                type = 'D'; width = 8;
+                type = 'D';
+                width = 8;
             } else {
-                type = 'C'; width = 19;
+                type = 'C';
+                width = 19;
             }
             break;
         case VT_BSTR:
@@ -358,7 +415,10 @@ dbf_field_descriptor dbf_create_field(const t_ftd& ftd, dbf_format format) {
                 width = ftd.size + 1;
             }
             break;
-        case VT_BOOL: type = 'L'; width = 1; break;
+        case VT_BOOL:
+            type = 'L';
+            width = 1;
+            break;
         case VT_DECIMAL:
             type = 'N';
             if (ftd.reserved != 0) {
@@ -368,7 +428,8 @@ dbf_field_descriptor dbf_create_field(const t_ftd& ftd, dbf_format format) {
                 width = 2;
             }
             break;
-        default: break;
+        default:
+            break;
     }
     return dbf_make_descriptor("", type, uint8_t(width), uint8_t(decimals));
 }
@@ -422,7 +483,8 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
                 c = '?';  // unknown: readers show it as empty, not as false
             } else if (value.vt() == VT_BSTR) {
                 std::string text = value.to_string();
-                c = !text.empty() && std::strchr("TtYy1", text[0]) != nullptr ? 'T' : 'F';  // NOLINT
+                c = !text.empty() && std::strchr("TtYy1", text[0]) != nullptr ? 'T'
+                                                                              : 'F';  // NOLINT
             } else {
                 c = is_number_tag(value.vt()) && value.to_bool() ? 'T' : 'F';
             }
@@ -548,7 +610,7 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
                 if (!rounded.empty() && rounded.size() <= width) text = std::move(rounded);
             }
             return dbf_put_numeric(out, width, text) ? dbf_put_result::ok
-                                                      : dbf_put_result::number_too_wide;
+                                                     : dbf_put_result::number_too_wide;
         }
         default:
             dbf_put_left_padded(out, width, dbf_value_text(value));
@@ -557,7 +619,8 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
 }
 
 std::u16string dbf_decode_text(std::string_view bytes, int code_page) {
-    if (code_page == 0 || tk_is_code_page_supported(code_page)) return tk_ansi_to_ucs2(bytes, code_page);
+    if (code_page == 0 || tk_is_code_page_supported(code_page))
+        return tk_ansi_to_ucs2(bytes, code_page);
     // Every DOS code page agrees with ASCII below 0x80: such texts read the
     // same whatever the table's code page.  Anything else would be guessed.
     std::u16string text;
@@ -610,8 +673,8 @@ ole_variant decode_number(std::string_view text, const dbf_field_descriptor7& fd
 
 }  // namespace
 
-ole_variant dbf_get_variant(std::string_view bytes, const dbf_field_descriptor7& fd,
-                            int code_page, bool level7) {
+ole_variant dbf_get_variant(std::string_view bytes, const dbf_field_descriptor7& fd, int code_page,
+                            bool level7) {
     const char type = dbf_fd_type(fd);
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
     tk_log(1, "dbf_field::get_variant(%s, '%c')", dbf_fd_name(fd), type);

@@ -63,8 +63,8 @@ std::string dbf_value_text(const ole_variant& value);
 // a blank one (no digit) is the empty value.
 // A text in a code page that cannot be converted (620 Mazovia, 895
 // Kamenicky) raises dbf_exception unless it is plain ASCII.
-ole_variant dbf_get_variant(std::string_view bytes, const dbf_field_descriptor7& fd,
-                            int code_page, bool level7);
+ole_variant dbf_get_variant(std::string_view bytes, const dbf_field_descriptor7& fd, int code_page,
+                            bool level7);
 
 // Wide text from bytes of a table's code page, with the rule above.
 std::u16string dbf_decode_text(std::string_view bytes, int code_page);

@@ -44,8 +44,7 @@ std::u16string find_file_nocase(const std::u16string& full) {
     std::string exact;
     if (tk_ucs2_to_system(full, exact) && dbf_file::exists(exact)) return full;
     const std::u16string folder = tk_path_folder(full);
-    const std::vector<std::u16string> found =
-        entries_nocase(folder, full.substr(folder.size()));
+    const std::vector<std::u16string> found = entries_nocase(folder, full.substr(folder.size()));
     return found.empty() ? std::u16string() : folder + found.front();
 }
 
@@ -202,8 +201,7 @@ std::unique_ptr<udb_recordset> dbf_database::create_table(const std::u16string& 
         if (has_memo) create_memo_file(name);
     } catch (const tk_exception&) {
         std::remove(table_path.c_str());
-        if (has_memo)
-            std::remove(dbf_system_path(memo_file_name(name)).c_str());
+        if (has_memo) std::remove(dbf_system_path(memo_file_name(name)).c_str());
         throw;
     }
     tk_wstring listed(name);
@@ -232,21 +230,21 @@ void dbf_database::create_memo_file(const std::u16string& name) {
         old_memo_file::create(dbf_system_path(full));
 }
 
-std::unique_ptr<udb_recordset> dbf_database::get_table(const std::u16string&,
-                                                       const std::u16string&, int) {
+std::unique_ptr<udb_recordset> dbf_database::get_table(const std::u16string&, const std::u16string&,
+                                                       int) {
     return nullptr;
 }
 
-std::unique_ptr<udb_recordset> dbf_database::get_table(const std::u16string& name,
-                                                       int open_mode) {
+std::unique_ptr<udb_recordset> dbf_database::get_table(const std::u16string& name, int open_mode) {
     tk_wlog(2, u"dbf_database::get_table(%s)", name);
     const std::u16string full = find_file_nocase(get_full_table_name(name));
     if (full.empty()) throw TK_MAIL_ASSERTION();
-    return std::make_unique<dbf_recordset>(dbf_system_path(full), name, open_mode,
-                                           codepage_mark_);
+    return std::make_unique<dbf_recordset>(dbf_system_path(full), name, open_mode, codepage_mark_);
 }
 
-bool dbf_database::test_query(const std::u16string&) { return false; }
+bool dbf_database::test_query(const std::u16string&) {
+    return false;
+}
 
 void dbf_database::delete_tab(const std::u16string& name) {
     tk_wlog(2, u"dbf_database::delete_tab(%s)", name);

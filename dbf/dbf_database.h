@@ -22,7 +22,7 @@
 class dbf_recordset;
 
 class dbf_database : public tk_singleton<dbf_database>, public udb_database {
-public:
+  public:
     // folder: an existing folder (otherwise tk_mail_assertion).
     // codepage_mark: handed to every recordset it opens (0: the file's own).
     // format: the layout of the tables it creates.
@@ -45,8 +45,7 @@ public:
     void delete_tab(const std::u16string& name) override;
     // Queries are not supported: returns null.
     std::unique_ptr<udb_recordset> get_table(const std::u16string& name,
-                                             const std::u16string& query_text,
-                                             int flag) override;
+                                             const std::u16string& query_text, int flag) override;
     // Opens the table file.  REQUIRES: the file exists (otherwise
     // tk_mail_assertion).
     std::unique_ptr<udb_recordset> get_table(const std::u16string& name, int open_mode) override;
@@ -64,7 +63,7 @@ public:
     uint8_t codepage_mark() const noexcept { return codepage_mark_; }
     dbf_format format() const noexcept { return format_; }
 
-private:
+  private:
     // The full path of the table's memo file in the database's format.
     std::u16string memo_file_name(const std::u16string& name) const;
 

@@ -10,7 +10,7 @@
 #include "tk_exception.h"
 
 class dbf_exception : public tk_exception {
-public:
+  public:
     explicit dbf_exception(std::string message, int level = 0)
         : tk_exception(std::move(message), level) {}
 };
@@ -18,6 +18,6 @@ public:
 // The memo companion of an opened table is missing.  The table opener catches
 // it and reads the table without memo support.
 class dbf_no_memo_exception : public dbf_exception {
-public:
+  public:
     dbf_no_memo_exception() : dbf_exception("Memo file not found") {}
 };

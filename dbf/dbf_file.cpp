@@ -14,8 +14,7 @@ dbf_file::dbf_file(std::string path, bool writable, std::unique_ptr<dbf_file_imp
     size_ = impl_->file.size();
 }
 
-dbf_file::dbf_file(const std::string& path, bool writable)
-    : path_(path), writable_(writable) {
+dbf_file::dbf_file(const std::string& path, bool writable) : path_(path), writable_(writable) {
     // The toolkit's file creates a missing file; opening an existing table or
     // memo file must not.
     if (!tk_is_file_exist(path, writable ? tk_file_mode_write : tk_file_mode_read))

@@ -16,7 +16,7 @@
 struct dbf_file_impl;
 
 class dbf_file {
-public:
+  public:
     // Opens an existing file, read-only or for reading and writing.  A missing
     // file or an open failure raises tk_exception "Error opening file".
     dbf_file(const std::string& path, bool writable);
@@ -49,7 +49,7 @@ public:
 
     uint32_t get_u32(uint64_t offset);
 
-private:
+  private:
     dbf_file(std::string path, bool writable, std::unique_ptr<dbf_file_impl> impl);
 
     std::string path_;
@@ -59,15 +59,17 @@ private:
 };
 
 // Little-endian and big-endian loads and stores over byte buffers.
-inline uint16_t dbf_le16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
-inline uint32_t dbf_le32(const unsigned char* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-           (uint32_t(p[3]) << 24);
+inline uint16_t dbf_le16(const unsigned char* p) {
+    return uint16_t(p[0] | (p[1] << 8));
 }
-inline uint16_t dbf_be16(const unsigned char* p) { return uint16_t((p[0] << 8) | p[1]); }
+inline uint32_t dbf_le32(const unsigned char* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+inline uint16_t dbf_be16(const unsigned char* p) {
+    return uint16_t((p[0] << 8) | p[1]);
+}
 inline uint32_t dbf_be32(const unsigned char* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) |
-           uint32_t(p[3]);
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
 }
 inline void dbf_put_le16(unsigned char* p, uint16_t v) {
     p[0] = uint8_t(v);

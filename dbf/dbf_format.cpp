@@ -11,13 +11,20 @@
 namespace {
 
 // VARTYPE numbers of the values a DBF field yields.
-constexpr uint16_t vt_i1 = 16, vt_i2 = 2, vt_i4 = 3, vt_i8 = 20, vt_r8 = 5,
-                   vt_cy = 6, vt_date = 7, vt_bstr = 8, vt_bool = 11, vt_decimal = 14,
-                   vt_blob = 65;
+constexpr uint16_t vt_i1 = 16, vt_i2 = 2, vt_i4 = 3, vt_i8 = 20, vt_r8 = 5, vt_cy = 6, vt_date = 7,
+                   vt_bstr = 8, vt_bool = 11, vt_decimal = 14, vt_blob = 65;
 
 bool is_fixed_width_type(char type) {
     switch (type) {
-        case 'B': case 'D': case 'F': case 'I': case 'L': case 'N': case 'O': case 'T': case 'Y':
+        case 'B':
+        case 'D':
+        case 'F':
+        case 'I':
+        case 'L':
+        case 'N':
+        case 'O':
+        case 'T':
+        case 'Y':
             return true;
         default:
             return false;
@@ -128,14 +135,21 @@ dbf_field_descriptor7 dbf_normalise(const dbf_field_descriptor& fd) {
     return out;
 }
 
-bool dbf_is_vfp(uint8_t version) { return version >= 0x30 && version <= 0x32; }
+bool dbf_is_vfp(uint8_t version) {
+    return version >= 0x30 && version <= 0x32;
+}
 
 bool dbf_is_binary_memo(const dbf_field_descriptor7& fd) {
     switch (dbf_fd_type(fd)) {
-        case 'G': case 'P': return true;
-        case 'B': return fd[33] == 10;
-        case 'M': return (dbf_fd_flags(fd) & dbf_flag_binary) != 0;
-        default: return false;
+        case 'G':
+        case 'P':
+            return true;
+        case 'B':
+            return fd[33] == 10;
+        case 'M':
+            return (dbf_fd_flags(fd) & dbf_flag_binary) != 0;
+        default:
+            return false;
     }
 }
 
@@ -177,21 +191,33 @@ uint16_t dbf_get_vartype_2(const dbf_field_descriptor7& fd) {
     switch (type) {
         // dBASE IV and Level 7 tables use 'B' for a binary memo (a 10-byte
         // block reference); FoxPro, and this system, for an 8-byte double.
-        case 'B': return fd[33] == 10 ? vt_blob : vt_r8;
-        case 'D': case 'T': return vt_date;
+        case 'B':
+            return fd[33] == 10 ? vt_blob : vt_r8;
+        case 'D':
+        case 'T':
+            return vt_date;
         // Decimal text like 'N', read exactly: a DECIMAL holds up to 29
         // digits, wider fields fall back to doubles.
-        case 'F': return fd[33] <= dbf_decimal_digits ? vt_decimal : vt_r8;
+        case 'F':
+            return fd[33] <= dbf_decimal_digits ? vt_decimal : vt_r8;
         // Level 7 doubles.
-        case 'O': return vt_r8;
-        case 'G': case 'P':
+        case 'O':
+            return vt_r8;
+        case 'G':
+        case 'P':
             tk_log(1, "Got BINARY data type");
             return vt_blob;
-        case 'M': return dbf_is_binary_memo(fd) ? vt_blob : vt_bstr;
-        case 'I': case '+': return vt_i4;
-        case '@': return vt_date;
-        case 'L': return vt_bool;
-        case 'Y': return vt_cy;
+        case 'M':
+            return dbf_is_binary_memo(fd) ? vt_blob : vt_bstr;
+        case 'I':
+        case '+':
+            return vt_i4;
+        case '@':
+            return vt_date;
+        case 'L':
+            return vt_bool;
+        case 'Y':
+            return vt_cy;
         case 'N': {
             if (dbf_fd_decimals(fd) != 0) return vt_decimal;
             uint8_t width = fd[33];
@@ -202,43 +228,71 @@ uint16_t dbf_get_vartype_2(const dbf_field_descriptor7& fd) {
             if (width <= 20) return vt_i8;
             return vt_r8;
         }
-        default: return vt_bstr;
+        default:
+            return vt_bstr;
     }
 }
 
-bool dbf_is_level7(uint8_t version) { return version == 0x04 || version == 0x8C; }
+bool dbf_is_level7(uint8_t version) {
+    return version == 0x04 || version == 0x8C;
+}
 
 dbf_memo_type dbf_get_memo_type(const dbf_header& header) {
     switch (header.version) {
-        case 0x30: case 0x31: case 0x32:
+        case 0x30:
+        case 0x31:
+        case 0x32:
             if (!(header.flags & 0x02)) return dbf_memo_none;
             return (header.flags & 0x04) ? dbf_memo_dct : dbf_memo_vfp;
-        case 0x7B: case 0x8B: case 0x8C: case 0xCB: case 0xEB: return dbf_memo_dbt;
-        case 0x83: return dbf_memo_old;
-        case 0xE5: return dbf_memo_smt;
-        case 0xF5: return dbf_memo_fpt;
-        default: return dbf_memo_none;
+        case 0x7B:
+        case 0x8B:
+        case 0x8C:
+        case 0xCB:
+        case 0xEB:
+            return dbf_memo_dbt;
+        case 0x83:
+            return dbf_memo_old;
+        case 0xE5:
+            return dbf_memo_smt;
+        case 0xF5:
+            return dbf_memo_fpt;
+        default:
+            return dbf_memo_none;
     }
 }
 
 const char* dbf_memo_type_text(dbf_memo_type type) {
     switch (type) {
-        case dbf_memo_vfp: case dbf_memo_dct: return "MEMO TYPE=Visual FoxPro 3.0";
-        case dbf_memo_dbt: return "MEMO TYPE=DBASE IV";
-        case dbf_memo_old: return "MEMO TYPE=OLD (FoxBASE/dBASE III)";
-        case dbf_memo_smt: return "MEMO TYPE=SMT";
-        case dbf_memo_fpt: return "MEMO TYPE=FPT";
-        default: return "MEMO TYPE=NO MEMO";
+        case dbf_memo_vfp:
+        case dbf_memo_dct:
+            return "MEMO TYPE=Visual FoxPro 3.0";
+        case dbf_memo_dbt:
+            return "MEMO TYPE=DBASE IV";
+        case dbf_memo_old:
+            return "MEMO TYPE=OLD (FoxBASE/dBASE III)";
+        case dbf_memo_smt:
+            return "MEMO TYPE=SMT";
+        case dbf_memo_fpt:
+            return "MEMO TYPE=FPT";
+        default:
+            return "MEMO TYPE=NO MEMO";
     }
 }
 
 const char* dbf_memo_extension(dbf_memo_type type) {
     switch (type) {
-        case dbf_memo_old: case dbf_memo_dbt: return "dbt";
-        case dbf_memo_fpt: case dbf_memo_vfp: return "fpt";
-        case dbf_memo_dct: return "dct";
-        case dbf_memo_smt: return "smt";
-        default: return "";
+        case dbf_memo_old:
+        case dbf_memo_dbt:
+            return "dbt";
+        case dbf_memo_fpt:
+        case dbf_memo_vfp:
+            return "fpt";
+        case dbf_memo_dct:
+            return "dct";
+        case dbf_memo_smt:
+            return "smt";
+        default:
+            return "";
     }
 }
 
@@ -255,14 +309,22 @@ const char* dbf_codepage_name(uint8_t mark) {
 uint8_t dbf_mark_for_codepage(int code_page) {
     // The Windows mark of a code page with several; the others have one.
     switch (code_page) {
-        case 1252: return 0x03;
-        case 1251: return 0xC9;
-        case 866: return 0x65;
-        case 936: return 0x7A;
-        case 949: return 0x79;
-        case 950: return 0x78;
-        case 874: return 0x7C;
-        default: break;
+        case 1252:
+            return 0x03;
+        case 1251:
+            return 0xC9;
+        case 866:
+            return 0x65;
+        case 936:
+            return 0x7A;
+        case 949:
+            return 0x79;
+        case 950:
+            return 0x78;
+        case 874:
+            return 0x7C;
+        default:
+            break;
     }
     if (code_page == 0) return 0;
     for (const auto& e : codepages)

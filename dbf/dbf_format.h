@@ -54,11 +54,17 @@ using dbf_field_descriptor = std::array<unsigned char, dbf_fd_size>;
 using dbf_field_descriptor7 = std::array<unsigned char, dbf_fd7_size>;
 
 dbf_field_descriptor7 dbf_normalise(const dbf_field_descriptor& fd);
-inline char dbf_fd_type(const dbf_field_descriptor7& fd) { return char(fd[32]); }
-inline uint8_t dbf_fd_decimals(const dbf_field_descriptor7& fd) { return fd[34]; }
+inline char dbf_fd_type(const dbf_field_descriptor7& fd) {
+    return char(fd[32]);
+}
+inline uint8_t dbf_fd_decimals(const dbf_field_descriptor7& fd) {
+    return fd[34];
+}
 // The Visual FoxPro field flags (byte 18 of a 32-byte descriptor); 0 for
 // Level 7 descriptors, whose byte 35 is not read.
-inline uint8_t dbf_fd_flags(const dbf_field_descriptor7& fd) { return fd[35]; }
+inline uint8_t dbf_fd_flags(const dbf_field_descriptor7& fd) {
+    return fd[35];
+}
 // Whether a memo field holds bytes rather than text: 'G', 'P', a dBASE IV
 // 'B' (a 10-byte block reference) and a Visual FoxPro 'M' with the binary
 // flag ("Memo (binary)").

@@ -7,8 +7,12 @@
 
 namespace {
 
-[[noreturn]] void corrupted() { throw dbf_exception("Memo file is corrupted"); }
-[[noreturn]] void read_failed() { throw dbf_exception("Failed to read MEMO field"); }
+[[noreturn]] void corrupted() {
+    throw dbf_exception("Memo file is corrupted");
+}
+[[noreturn]] void read_failed() {
+    throw dbf_exception("Failed to read MEMO field");
+}
 
 // Reads from position up to (not including) the first stop byte or the end of
 // the file, in chunks.
@@ -271,8 +275,8 @@ fpt_memo_file::fpt_memo_file(const std::string& path, dbf_memo_type memo_type, b
     }
     // Appending starts at the next free block, which must lie past the
     // header: an earlier one would overwrite it (or memos).
-    if (writable && (file_->size() < header_size ||
-                     uint64_t(next_block_) * block_size_ < header_size))
+    if (writable &&
+        (file_->size() < header_size || uint64_t(next_block_) * block_size_ < header_size))
         corrupted();
 }
 
@@ -422,12 +426,17 @@ std::unique_ptr<dbf_memo_file> dbf_open_memo_file(dbf_memo_type type, const std:
     if (type == dbf_memo_none) return nullptr;
     if (!dbf_file::exists(path)) throw dbf_no_memo_exception();
     switch (type) {
-        case dbf_memo_old: return std::make_unique<old_memo_file>(path, writable);
-        case dbf_memo_dbt: return std::make_unique<dbt_memo_file>(path);
+        case dbf_memo_old:
+            return std::make_unique<old_memo_file>(path, writable);
+        case dbf_memo_dbt:
+            return std::make_unique<dbt_memo_file>(path);
         case dbf_memo_fpt:
         case dbf_memo_vfp:
-        case dbf_memo_dct: return std::make_unique<fpt_memo_file>(path, type, writable);
-        case dbf_memo_smt: return std::make_unique<smt_memo_file>(path);
-        default: return nullptr;
+        case dbf_memo_dct:
+            return std::make_unique<fpt_memo_file>(path, type, writable);
+        case dbf_memo_smt:
+            return std::make_unique<smt_memo_file>(path);
+        default:
+            return nullptr;
     }
 }

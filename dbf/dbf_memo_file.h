@@ -19,7 +19,7 @@
 #include "dbf_format.h"
 
 class dbf_memo_file {
-public:
+  public:
     virtual ~dbf_memo_file();
     dbf_memo_file(const dbf_memo_file&) = delete;
     dbf_memo_file& operator=(const dbf_memo_file&) = delete;
@@ -44,7 +44,7 @@ public:
 
     dbf_file& file() { return *file_; }
 
-protected:
+  protected:
     explicit dbf_memo_file(std::unique_ptr<dbf_file> file);
     std::unique_ptr<dbf_file> file_;
 };
@@ -53,7 +53,7 @@ protected:
 // next free block and byte 16 the version 0x03; each memo starts at the first
 // byte of its block and ends with 0x1A 0x1A.
 class old_memo_file : public dbf_memo_file {
-public:
+  public:
     static constexpr uint32_t block_size = 512;
 
     // Opens an existing file (read-only or for appending).  A next free block
@@ -86,7 +86,7 @@ public:
 
     static constexpr size_t batch_bytes = 1024 * 1024;
 
-private:
+  private:
     struct create_tag {};
     old_memo_file(std::unique_ptr<dbf_file> file, create_tag);
     uint32_t next_block_ = 1;
@@ -98,12 +98,12 @@ private:
 // dBASE IV memo file: block size at bytes 20..23; a memo block starts with
 // four marker bytes and a 32-bit length that counts the 8 header bytes.
 class dbt_memo_file : public dbf_memo_file {
-public:
+  public:
     explicit dbt_memo_file(const std::string& path);
     std::string read_memo(uint32_t block) override;
     uint32_t block_size() const { return block_size_; }
 
-private:
+  private:
     uint32_t block_size_ = 0;
 };
 
@@ -111,7 +111,7 @@ private:
 // a memo block starts with a 4-byte type and a big-endian length, which the
 // memo's bytes fill (zero bytes included).
 class fpt_memo_file : public dbf_memo_file {
-public:
+  public:
     // Block size of the files this system creates (Visual FoxPro's own).
     static constexpr uint32_t default_block_size = 64;
     static constexpr uint32_t header_size = 512;
@@ -150,7 +150,7 @@ public:
     // not use such blocks).
     static bool reads_as_decimal_reference(uint32_t block);
 
-private:
+  private:
     struct create_tag {};
     fpt_memo_file(std::unique_ptr<dbf_file> file, create_tag);
     dbf_memo_type memo_type_;
@@ -164,12 +164,12 @@ private:
 // SMT memo file: a 512-byte header with the block size at bytes 4..7; a memo
 // is the text up to the first NUL; the field holds the block at bytes 6..9.
 class smt_memo_file : public dbf_memo_file {
-public:
+  public:
     explicit smt_memo_file(const std::string& path);
     uint32_t get_block_number(std::string_view field_bytes) override;
     std::string read_memo(uint32_t block) override;
 
-private:
+  private:
     uint32_t block_size_ = 0;
 };
 

@@ -5,8 +5,8 @@
 #include "tk_logger.h"
 #include "tk_string.h"
 
-dbf_field::dbf_field(std::u16string name, std::string_view bytes,
-                     const dbf_field_descriptor7& fd, int code_page, bool level7)
+dbf_field::dbf_field(std::u16string name, std::string_view bytes, const dbf_field_descriptor7& fd,
+                     int code_page, bool level7)
     : udb_field(std::move(name), int32_t(bytes.size()),
                 dbf_get_variant(bytes, fd, code_page, level7)) {
     tk_log(1, "dbf_field::ctor");
@@ -64,8 +64,7 @@ bool dbf_record::is_null(std::string_view bytes, const dbf_table_layout& layout,
 }
 
 std::unique_ptr<udb_field> dbf_record::get_memo_field(const std::u16string& name,
-                                                      std::string_view field_bytes,
-                                                      bool is_text) {
+                                                      std::string_view field_bytes, bool is_text) {
     tk_log(1, "dbf_record::get_memo_field");
     if (memo_.file == nullptr) {
         tk_log(1, "No MEMO file!");
@@ -73,8 +72,8 @@ std::unique_ptr<udb_field> dbf_record::get_memo_field(const std::u16string& name
         // announce no memo format are taken to hold decimal references.
         const dbf_memo_type type = memo_.type == dbf_memo_none ? dbf_memo_old : memo_.type;
         if (dbf_memo_block(type, field_bytes) != 0)
-            report_lost_memo(name, memo_.unreadable.empty() ? std::string("no memo file")
-                                                            : memo_.unreadable);
+            report_lost_memo(
+                name, memo_.unreadable.empty() ? std::string("no memo file") : memo_.unreadable);
         return std::make_unique<dbf_field>(name, 0, ole_variant());
     }
     const uint32_t block = memo_.file->get_block_number(field_bytes);

@@ -20,7 +20,7 @@ class dbf_memo_file;
 
 // A field decoded from its bytes.
 class dbf_field : public udb_field {
-public:
+  public:
     // Decodes bytes by the descriptor (dbf_get_variant).  Logs
     // "dbf_field::ctor".
     dbf_field(std::u16string name, std::string_view bytes, const dbf_field_descriptor7& fd,
@@ -45,15 +45,15 @@ struct dbf_record_place {
 };
 
 class dbf_record : public udb_record {
-public:
+  public:
     // Decodes the record bytes (deletion flag first), one field per
     // descriptor (a field of width 0 reads as from no bytes).  A field that
     // cannot be decoded raises dbf_exception; a memo that cannot be read
     // reads as empty and is reported (reports()).  The memo file, if any,
     // belongs to the caller.
     dbf_record(std::string_view bytes, const dbf_table_layout& layout,
-               const std::vector<std::u16string>& names, const dbf_memo_access& memo,
-               int code_page, dbf_record_place place);
+               const std::vector<std::u16string>& names, const dbf_memo_access& memo, int code_page,
+               dbf_record_place place);
 
     bool deleted() const noexcept { return deleted_; }
     uint8_t code_page_mark() const noexcept { return code_page_mark_; }
@@ -74,7 +74,7 @@ public:
     // Whether the null flags of a Visual FoxPro record mark the field NULL.
     static bool is_null(std::string_view bytes, const dbf_table_layout& layout, size_t field);
 
-private:
+  private:
     void report_lost_memo(const std::u16string& name, const std::string& why);
 
     const dbf_memo_access& memo_;

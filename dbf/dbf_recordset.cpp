@@ -188,8 +188,7 @@ void dbf_recordset::append_record(const udb_record& record) {
         }
         const udb_field& field = record[i];
         if (tk_log_detail::wants(1))
-            tk_log(1, "Processing field #%d (size=%d): %s", int(i), int(width),
-                   field.to_string());
+            tk_log(1, "Processing field #%d (size=%d): %s", int(i), int(width), field.to_string());
         const char type = dbf_fd_type(layout_.fields[i]);
         dbf_memo_file* memo = nullptr;
         if ((type == 'M' || type == 'G') && !field.is_empty()) memo = memo_writer();
@@ -200,9 +199,8 @@ void dbf_recordset::append_record(const udb_record& record) {
         }
     }
     // The padding of a record longer than its fields (foreign tables).
-    const size_t used = layout_.fields.empty()
-                            ? 1
-                            : 1 + size_t(layout_.offsets.back()) + layout_.widths.back();
+    const size_t used =
+        layout_.fields.empty() ? 1 : 1 + size_t(layout_.offsets.back()) + layout_.widths.back();
     if (used < layout_.header.record_length)
         std::memset(out + used, ' ', layout_.header.record_length - used);
     if (layout_.null_flags_width != 0) {
@@ -279,8 +277,8 @@ udb_record* dbf_recordset::get_item() {
     std::string bytes(length, '\0');
     tk_log(1, "Reading at %lld",
            (long long)(uint64_t(layout_.header.header_length) + uint64_t(cursor_) * length));
-    file_->get_at(uint64_t(layout_.header.header_length) + uint64_t(cursor_) * length,
-                  bytes.data(), length);
+    file_->get_at(uint64_t(layout_.header.header_length) + uint64_t(cursor_) * length, bytes.data(),
+                  length);
     current_.reset();
     memo_access_.type = memo_type_;
     memo_access_.file = memo_.get();
@@ -291,12 +289,18 @@ udb_record* dbf_recordset::get_item() {
     return current_.get();
 }
 
-bool dbf_recordset::is_eof() { return !header_read_ || cursor_ >= record_count(); }
+bool dbf_recordset::is_eof() {
+    return !header_read_ || cursor_ >= record_count();
+}
 
-void dbf_recordset::next() { ++cursor_; }
+void dbf_recordset::next() {
+    ++cursor_;
+}
 
 void dbf_recordset::prev() {
     if (cursor_ != 0) --cursor_;
 }
 
-void dbf_recordset::move_first() { cursor_ = 0; }
+void dbf_recordset::move_first() {
+    cursor_ = 0;
+}

@@ -7,8 +7,8 @@
 // completely written.  The records end in the end-of-file byte 0x1A, which
 // readers that walk records up to the end of the file stop at: a batch is
 // written behind the old end byte first and only then joined to the table,
-// so such readers never meet a part of a batch either (see flush()).  The batch is written when it is full, before any read
-// of the table, by flush() and on destruction (where a failure can only be
+// so such readers never meet a part of a batch either (see flush()).  The batch is written when it
+// is full, before any read of the table, by flush() and on destruction (where a failure can only be
 // logged: call flush() to see it).  Memo texts are collected the same way
 // and written before the records that refer to them.
 //
@@ -29,7 +29,7 @@ class dbf_memo_file;
 class old_memo_file;
 
 class dbf_recordset : public udb_recordset {
-public:
+  public:
     // Open modes: 1 read only, 8 read and append.  Any other mode opens the
     // file for writing but reads no header or schema.
     static constexpr int mode_read = 1;
@@ -78,7 +78,7 @@ public:
     // Records collected before a batch is written.
     static constexpr size_t batch_bytes = 256 * 1024;
 
-private:
+  private:
     void init_memo_file();
     void init_indexes();
     std::string companion_path(const char* extension) const;

@@ -6,7 +6,9 @@
 #include "udb_schema.h"
 
 namespace {
-bool is_name_char(char16_t c) { return tk_is_alnum(c) || c == u'_' || c == u'-'; }
+bool is_name_char(char16_t c) {
+    return tk_is_alnum(c) || c == u'_' || c == u'-';
+}
 }  // namespace
 
 dbf_validator::dbf_validator(uint32_t max_length) : udb_validator(0), dbf_max_length_(max_length) {

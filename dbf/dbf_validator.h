@@ -16,7 +16,7 @@
 class udb_schema;
 
 class dbf_validator : public udb_validator {
-public:
+  public:
     // max_length: longest acceptable name; 0 means no limit.  Logs
     // "dbf_validator::ctor".
     explicit dbf_validator(uint32_t max_length);
@@ -31,17 +31,17 @@ public:
 
     uint32_t dbf_max_length() const noexcept { return dbf_max_length_; }
 
-protected:
+  protected:
     bool dbf_rules(const std::u16string& name) const;
 
-private:
+  private:
     uint32_t dbf_max_length_;
 };
 
 // Field names of a table being created: every column name of the schema is
 // registered as taken.
 class dbf_fn_validator : public dbf_validator {
-public:
+  public:
     explicit dbf_fn_validator(const udb_schema& schema);
     // Acceptable to dbf_validator, not empty, not starting with a digit.
     bool is_acceptable(const std::u16string& name) const override;
@@ -50,7 +50,7 @@ public:
 // Table names: the tables to convert and the tables already in the folder
 // are registered as taken, in that order.
 class dbf_tn_validator : public dbf_validator {
-public:
+  public:
     dbf_tn_validator(const std::vector<std::u16string>& tables_to_convert,
                      const std::vector<std::u16string>& existing_tables);
 };

@@ -4,7 +4,6 @@
 
 #include "tk_exception.h"
 
-
 ansi_cmd_line::ansi_cmd_line(int argc, const char* const* argv, const tk_cmd_option* options)
     : options_(options), argv_(argv), remaining_(argc > 1 ? argc - 1 : 0) {
     if (options_ == nullptr) throw TK_MAIL_ASSERTION();
@@ -37,4 +36,3 @@ void ansi_cmd_line::match(const char* argument) {
     if (unrecognised_count_ == kMaxUnrecognised) throw TK_MAIL_ASSERTION();
     unrecognised_[unrecognised_count_++].assign(arg);
 }
-

@@ -74,4 +74,3 @@ class ansi_cmd_line : public TCmdLine {
 
 // The conversions of text at the console boundary (tk_system_to_ucs2,
 // tk_ucs2_to_system, tk_ansi_to_system) are the system's text of tk_path.h.
-

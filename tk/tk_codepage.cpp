@@ -27,17 +27,28 @@ using converter_ptr = std::unique_ptr<UConverter, converter_closer>;
 // ICU's name for a Windows code page number.
 std::string icu_name(int code_page) {
     switch (code_page) {
-        case 65001: return "UTF-8";
-        case 1200: return "UTF-16LE";
-        case 1201: return "UTF-16BE";
-        case 20127: return "US-ASCII";
-        case 874: return "windows-874-2000";
-        case 10000: return "macintosh";
-        case 10006: return "x-mac-greek";
-        case 10007: return "x-mac-cyrillic";
-        case 10029: return "x-mac-centraleurroman";
-        case 10081: return "x-mac-turkish";
-        default: break;
+        case 65001:
+            return "UTF-8";
+        case 1200:
+            return "UTF-16LE";
+        case 1201:
+            return "UTF-16BE";
+        case 20127:
+            return "US-ASCII";
+        case 874:
+            return "windows-874-2000";
+        case 10000:
+            return "macintosh";
+        case 10006:
+            return "x-mac-greek";
+        case 10007:
+            return "x-mac-cyrillic";
+        case 10029:
+            return "x-mac-centraleurroman";
+        case 10081:
+            return "x-mac-turkish";
+        default:
+            break;
     }
     if (code_page >= 28591 && code_page <= 28605) {
         return "ISO-8859-" + std::to_string(code_page - 28590);
@@ -58,8 +69,8 @@ converter_ptr open_converter(int code_page) {
     status = U_ZERO_ERROR;
     ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_SUBSTITUTE, nullptr, nullptr,
                           nullptr, &status);
-    ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr,
-                        nullptr, &status);
+    ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr,
+                        &status);
     if (code_page != 65001 && code_page != 1200 && code_page != 1201) {
         static const char question[] = "?";
         ucnv_setSubstChars(converter.get(), question, 1, &status);
@@ -165,7 +176,9 @@ UConverter* converter_for(int code_page) {
     return state != nullptr ? state->converter.get() : nullptr;
 }
 
-int resolve(int code_page) { return code_page == tk_cp_acp ? tk_ansi_code_page() : code_page; }
+int resolve(int code_page) {
+    return code_page == tk_cp_acp ? tk_ansi_code_page() : code_page;
+}
 
 // The ANSI code page holds one character per byte: DBF fields are cut and
 // padded by bytes, so a multi-byte code page (UTF-8, UTF-16, the East Asian
@@ -218,7 +231,9 @@ int tk_ansi_code_page() {
     return from_environment;
 }
 
-int tk_set_ansi_code_page(int code_page) { return g_override_code_page.exchange(code_page); }
+int tk_set_ansi_code_page(int code_page) {
+    return g_override_code_page.exchange(code_page);
+}
 
 bool tk_is_code_page_supported(int code_page) {
     return converter_for(resolve(code_page)) != nullptr;
@@ -233,10 +248,9 @@ std::optional<std::string> icu_encode(std::u16string_view text, int code_page) {
     if (text.empty()) return out;
     out.resize(UCNV_GET_MAX_BYTES_FOR_STRING(text.size(), ucnv_getMaxCharSize(converter)));
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t n =
-        ucnv_fromUChars(converter, out.data(), static_cast<int32_t>(out.size()),
-                        reinterpret_cast<const UChar*>(text.data()),
-                        static_cast<int32_t>(text.size()), &status);
+    const int32_t n = ucnv_fromUChars(converter, out.data(), static_cast<int32_t>(out.size()),
+                                      reinterpret_cast<const UChar*>(text.data()),
+                                      static_cast<int32_t>(text.size()), &status);
     if (U_FAILURE(status)) return std::nullopt;
     out.resize(static_cast<size_t>(n));
     return out;

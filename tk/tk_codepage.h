@@ -4,8 +4,8 @@
 // Narrow *data* (DBF texts, ole_variant narrow strings, table-names files) is
 // in one single-byte Windows code page for the whole process: the number in the
 // environment variable KESTREL_CODEPAGE when it names a single-byte code page
-// that ICU knows, otherwise the code page that Windows would pick for the language of the user's locale (1252 for the
-// C/POSIX locale).  Code page 0 always means "the ANSI code page"; 65001 is
+// that ICU knows, otherwise the code page that Windows would pick for the language of the user's
+// locale (1252 for the C/POSIX locale).  Code page 0 always means "the ANSI code page"; 65001 is
 // UTF-8.  Conversions substitute characters that a code page cannot hold ("?")
 // and malformed input (U+FFFD), as the Windows conversions do; they fail only
 // when a code page is not known.  Where ICU's IBM tables of the DOS code pages

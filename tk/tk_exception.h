@@ -12,7 +12,7 @@
 #include <string_view>
 
 class tk_exception : public std::exception {
-public:
+  public:
     // An empty message becomes "Unknown exception"; the code is 0.
     explicit tk_exception(std::string message, int level = 0);
     // The message is converted from UTF-16 to the ANSI code page.
@@ -24,12 +24,12 @@ public:
     uint32_t code() const noexcept { return code_; }
     int level() const noexcept { return level_; }
 
-protected:
+  protected:
     void set_message(std::string message) { message_ = std::move(message); }
     void set_code(uint32_t code) { code_ = code; }
     void set_level(int level) { level_ = level; }
 
-private:
+  private:
     std::string message_;
     uint32_t code_ = 0;
     int level_ = 0;
@@ -38,7 +38,7 @@ private:
 // A failure of a system call: the code is the system's error number and the
 // message the given prefix followed by the system's text for it.
 class tk_exception_ex : public tk_exception {
-public:
+  public:
     // Takes errno of the calling thread; level 1, no prefix.
     tk_exception_ex();
     // Takes errno of the calling thread.
@@ -46,14 +46,14 @@ public:
     // Takes the given error number (for failures that do not set errno).
     tk_exception_ex(const std::string& prefix, int error_number, int level);
 
-private:
+  private:
     void take_system_error(const std::string& prefix, int error_number);
 };
 
 // A broken internal assumption, raised with the source location encoded in
 // the message ("Internal error: \ncode=" + hex of "file\line").  Level 2.
 class tk_mail_assertion : public tk_exception {
-public:
+  public:
     tk_mail_assertion(const char* source_file, int line);
 
     // The hexadecimal location code for a file and line, as in the message.
@@ -62,13 +62,13 @@ public:
 
 // Raised when the user chose to stop the run; carries nothing.
 class tk_final_exception : public std::exception {
-public:
+  public:
     const char* what() const noexcept override { return "tk_final_exception"; }
 };
 
 #define TK_MAIL_ASSERTION() tk_mail_assertion(__FILE__, __LINE__)
 // Throws tk_mail_assertion when the condition does not hold.
-#define TK_ASSERT(condition)                                  \
-    do {                                                      \
+#define TK_ASSERT(condition)                                           \
+    do {                                                               \
         if (!(condition)) throw tk_mail_assertion(__FILE__, __LINE__); \
     } while (0)

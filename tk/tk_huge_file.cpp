@@ -49,8 +49,7 @@ void tk_huge_file::open(bool writable, bool create_missing) {
         throw tk_exception("Error opening file", 1);
     }
     // A missing file is created whether or not it is opened for writing.
-    const int flags =
-        (writable ? O_RDWR : O_RDONLY) | (create_missing ? O_CREAT : 0) | O_CLOEXEC;
+    const int flags = (writable ? O_RDWR : O_RDONLY) | (create_missing ? O_CREAT : 0) | O_CLOEXEC;
     int fd;
     do {
         fd = ::open(name_.c_str(), flags, 0666);

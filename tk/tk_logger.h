@@ -20,7 +20,7 @@
 #include "tk_singleton.h"
 
 class tk_logger : public tk_singleton<tk_logger> {
-public:
+  public:
     static constexpr size_t kWideBufferChars = 10240;
 
     // file_name may be null: the program's own path with the extension ".log".
@@ -43,7 +43,7 @@ public:
     void write(int level, std::string_view message);
     void write_wide(int level, std::u16string_view message);
 
-private:
+  private:
     bool begin_line(int level);  // steps shared by both forms; false: write nothing
     void append_to_file(std::string_view prefix, std::string_view message);
     void empty_file();
@@ -62,8 +62,12 @@ void tk_log_c(int level, const char* format, ...) __attribute__((format(printf, 
 void tk_wlog_c(int level, const char16_t* format, ...);
 
 namespace tk_log_detail {
-inline const char* arg(const std::string& s) { return s.c_str(); }
-inline const char16_t* arg(const std::u16string& s) { return s.c_str(); }
+inline const char* arg(const std::string& s) {
+    return s.c_str();
+}
+inline const char16_t* arg(const std::u16string& s) {
+    return s.c_str();
+}
 template <class T>
 T arg(T v) {
     static_assert(std::is_arithmetic_v<T> || std::is_pointer_v<T> || std::is_enum_v<T>,

@@ -88,14 +88,26 @@ tk_wstring tk_wstring::replace_all(std::u16string_view searched, std::u16string_
     return *this;
 }
 
-std::string tk_trim_left(std::string_view s) { return trim_left_impl<std::string>(s); }
-std::string tk_trim_right(std::string_view s) { return trim_right_impl<std::string>(s); }
+std::string tk_trim_left(std::string_view s) {
+    return trim_left_impl<std::string>(s);
+}
+std::string tk_trim_right(std::string_view s) {
+    return trim_right_impl<std::string>(s);
+}
 // Trimming right first: a text of spaces only is noticed (and logged) before
 // the left trim would have emptied it.
-std::string tk_trim(std::string_view s) { return tk_trim_left(tk_trim_right(s)); }
-std::u16string tk_trim_left(std::u16string_view s) { return trim_left_impl<std::u16string>(s); }
-std::u16string tk_trim_right(std::u16string_view s) { return trim_right_impl<std::u16string>(s); }
-std::u16string tk_trim(std::u16string_view s) { return tk_trim_left(tk_trim_right(s)); }
+std::string tk_trim(std::string_view s) {
+    return tk_trim_left(tk_trim_right(s));
+}
+std::u16string tk_trim_left(std::u16string_view s) {
+    return trim_left_impl<std::u16string>(s);
+}
+std::u16string tk_trim_right(std::u16string_view s) {
+    return trim_right_impl<std::u16string>(s);
+}
+std::u16string tk_trim(std::u16string_view s) {
+    return tk_trim_left(tk_trim_right(s));
+}
 
 void tk_hex_text(size_t count, const void* bytes, char* buffer) {
     if (buffer == nullptr) throw TK_MAIL_ASSERTION();
@@ -177,11 +189,10 @@ char* tk_ucs2_to_ansi(char* buffer, std::u16string_view text, size_t room, int c
 
 int tk_compare_nocase(std::u16string_view a, std::u16string_view b) {
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t r = u_strCaseCompare(reinterpret_cast<const UChar*>(a.data()),
-                                       static_cast<int32_t>(a.size()),
-                                       reinterpret_cast<const UChar*>(b.data()),
-                                       static_cast<int32_t>(b.size()), U_FOLD_CASE_DEFAULT,
-                                       &status);
+    const int32_t r =
+        u_strCaseCompare(reinterpret_cast<const UChar*>(a.data()), static_cast<int32_t>(a.size()),
+                         reinterpret_cast<const UChar*>(b.data()), static_cast<int32_t>(b.size()),
+                         U_FOLD_CASE_DEFAULT, &status);
     if (U_FAILURE(status)) return a.compare(b);
     return r;
 }
@@ -190,8 +201,12 @@ bool tk_equal_nocase(std::u16string_view a, std::u16string_view b) {
     return tk_compare_nocase(a, b) == 0;
 }
 
-bool tk_is_alpha(char16_t c) { return u_isalpha(c) != 0; }
-bool tk_is_alnum(char16_t c) { return u_isalnum(c) != 0; }
+bool tk_is_alpha(char16_t c) {
+    return u_isalpha(c) != 0;
+}
+bool tk_is_alnum(char16_t c) {
+    return u_isalnum(c) != 0;
+}
 
 std::u16string tk_wformat(size_t max_chars, const char16_t* format, ...) {
     va_list args;
@@ -303,19 +318,36 @@ std::u16string tk_wformat_v(size_t max_chars, const char16_t* format, va_list ar
             q += 3;
         } else if (*q == u'h') {
             length = h;
-            if (*++q == u'h') { length = hh; ++q; }
+            if (*++q == u'h') {
+                length = hh;
+                ++q;
+            }
         } else if (*q == u'l') {
             length = l;
-            if (*++q == u'l') { length = ll; ++q; }
-        } else if (*q == u'z') { length = z; ++q; }
-        else if (*q == u'j') { length = j; ++q; }
-        else if (*q == u't') { length = t; ++q; }
-        else if (*q == u'L') { length = L; ++q; }
+            if (*++q == u'l') {
+                length = ll;
+                ++q;
+            }
+        } else if (*q == u'z') {
+            length = z;
+            ++q;
+        } else if (*q == u'j') {
+            length = j;
+            ++q;
+        } else if (*q == u't') {
+            length = t;
+            ++q;
+        } else if (*q == u'L') {
+            length = L;
+            ++q;
+        }
         const char16_t conversion = *q;
         if (conversion == 0) break;
         p = q;
         switch (conversion) {
-            case u'%': out += u'%'; break;
+            case u'%':
+                out += u'%';
+                break;
             case u's': {
                 const char16_t* s = va_arg(ap, const char16_t*);
                 std::u16string_view text = s != nullptr ? std::u16string_view(s) : kNull;
@@ -339,32 +371,58 @@ std::u16string tk_wformat_v(size_t max_chars, const char16_t* format, va_list ar
                 append_padded(out, std::u16string_view(&c, 1), left_align, width);
                 break;
             }
-            case u'd': case u'i': case u'u': case u'x': case u'X': case u'o': {
+            case u'd':
+            case u'i':
+            case u'u':
+            case u'x':
+            case u'X':
+            case u'o': {
                 const char conv = static_cast<char>(conversion);
                 const bool is_signed = conv == 'd' || conv == 'i';
                 switch (length) {
-                    case ll: case j:
-                        if (is_signed) append_number(out, c_format + "ll" + conv, va_arg(ap, long long));
-                        else append_number(out, c_format + "ll" + conv, va_arg(ap, unsigned long long));
+                    case ll:
+                    case j:
+                        if (is_signed)
+                            append_number(out, c_format + "ll" + conv, va_arg(ap, long long));
+                        else
+                            append_number(out, c_format + "ll" + conv,
+                                          va_arg(ap, unsigned long long));
                         break;
-                    case l: case z: case t:
-                        if (is_signed) append_number(out, c_format + "l" + conv, va_arg(ap, long));
-                        else append_number(out, c_format + "l" + conv, va_arg(ap, unsigned long));
+                    case l:
+                    case z:
+                    case t:
+                        if (is_signed)
+                            append_number(out, c_format + "l" + conv, va_arg(ap, long));
+                        else
+                            append_number(out, c_format + "l" + conv, va_arg(ap, unsigned long));
                         break;
                     default:
-                        if (is_signed) append_number(out, c_format + conv, va_arg(ap, int));
-                        else append_number(out, c_format + conv, va_arg(ap, unsigned int));
+                        if (is_signed)
+                            append_number(out, c_format + conv, va_arg(ap, int));
+                        else
+                            append_number(out, c_format + conv, va_arg(ap, unsigned int));
                         break;
                 }
                 break;
             }
-            case u'f': case u'F': case u'e': case u'E': case u'g': case u'G': case u'a': case u'A': {
+            case u'f':
+            case u'F':
+            case u'e':
+            case u'E':
+            case u'g':
+            case u'G':
+            case u'a':
+            case u'A': {
                 const char conv = static_cast<char>(conversion);
-                if (length == L) append_number(out, c_format + "L" + conv, va_arg(ap, long double));
-                else append_number(out, c_format + conv, va_arg(ap, double));
+                if (length == L)
+                    append_number(out, c_format + "L" + conv, va_arg(ap, long double));
+                else
+                    append_number(out, c_format + conv, va_arg(ap, double));
                 break;
             }
-            case u'p': append_number(out, c_format + "p", va_arg(ap, void*)); break;
+            case u'p':
+                append_number(out, c_format + "p", va_arg(ap, void*));
+                break;
             default:
                 // An unknown conversion is copied as it stands; no argument is taken.
                 out.append(start, q + 1);

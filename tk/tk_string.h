@@ -13,7 +13,7 @@
 
 // A narrow string with the toolkit's in-place operations.
 class tk_string : public std::string {
-public:
+  public:
     using std::string::string;
     tk_string() = default;
     tk_string(std::string s) : std::string(std::move(s)) {}  // NOLINT: implicit by design
@@ -27,7 +27,7 @@ public:
 
 // A wide (UTF-16) string with the toolkit's in-place operations.
 class tk_wstring : public std::u16string {
-public:
+  public:
     using std::u16string::u16string;
     tk_wstring() = default;
     tk_wstring(std::u16string s) : std::u16string(std::move(s)) {}  // NOLINT: implicit by design

@@ -43,7 +43,9 @@ std::string tk_system_error_text(int error_number) {
 #endif
 }
 
-int tk_last_system_error() { return errno; }
+int tk_last_system_error() {
+    return errno;
+}
 
 bool tk_stdout_is_terminal() {
 #if defined(_WIN32)
@@ -63,8 +65,8 @@ tk_local_time tk_now() {
 #else
     localtime_r(&t, &tm);
 #endif
-    const int ms = static_cast<int>(
-        duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
-    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
-            tm.tm_sec,         ms,             tm.tm_wday};
+    const int ms =
+        static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
+            tm.tm_min,         tm.tm_sec,     ms,         tm.tm_wday};
 }

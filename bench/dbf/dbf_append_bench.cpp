@@ -37,7 +37,9 @@ std::string cat(const char* prefix, int number) {
     return std::string(prefix).append(std::to_string(number));
 }
 
-std::u16string w(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::u16string w(const std::string& s) {
+    return std::u16string(s.begin(), s.end());
+}
 
 udb_schema bench_schema() {
     udb_schema schema;
@@ -74,11 +76,12 @@ std::vector<udb_record> bench_rows(bool latin) {
         r.emplace_back<udb_field>(u"SMALL", 0, ole_variant(short(i - 5)));
         r.emplace_back<udb_field>(u"BORN", 0, ole_variant(born));
         r.emplace_back<udb_field>(u"ACTIVE", 0, ole_variant(i % 2 == 0));
-        r.emplace_back<udb_field>(u"CITY", 30, ole_variant(latin ? u"Z\u00FCrich" : u"Springfield"));
+        r.emplace_back<udb_field>(u"CITY", 30,
+                                  ole_variant(latin ? u"Z\u00FCrich" : u"Springfield"));
         r.emplace_back<udb_field>(u"RATIO", 0, ole_variant(float(i) / 4));
-        r.emplace_back<udb_field>(u"NOTES", 0,
-                                  i == 9 ? ole_variant(std::u16string(200, latin ? u'\u00E9' : u'm'))
-                                         : ole_variant());
+        r.emplace_back<udb_field>(
+            u"NOTES", 0,
+            i == 9 ? ole_variant(std::u16string(200, latin ? u'\u00E9' : u'm')) : ole_variant());
         rows.push_back(std::move(r));
     }
     return rows;
@@ -105,14 +108,18 @@ void append_records(benchmark::State& state, bool latin) {
     g_dbf_bytes = dbf_bytes;
     state.counters["records/s"] =
         benchmark::Counter(double(kRecords), benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["dbf_MB/s"] = benchmark::Counter(double(dbf_bytes) / 1e6,
-                                                    benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["dbf_MB/s"] =
+        benchmark::Counter(double(dbf_bytes) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["dbf_MB"] = double(dbf_bytes) / 1e6;
     std::filesystem::remove_all(folder);
 }
 
-void BM_AppendRecords(benchmark::State& state) { append_records(state, false); }
-void BM_AppendLatinRecords(benchmark::State& state) { append_records(state, true); }
+void BM_AppendRecords(benchmark::State& state) {
+    append_records(state, false);
+}
+void BM_AppendLatinRecords(benchmark::State& state) {
+    append_records(state, true);
+}
 
 // The same bytes as the table file, written sequentially in 256 KiB blocks.
 void BM_PlainSequentialWrite(benchmark::State& state) {
@@ -142,9 +149,6 @@ void BM_PlainSequentialWrite(benchmark::State& state) {
 
 BENCHMARK(BM_AppendRecords)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_AppendLatinRecords)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-BENCHMARK(BM_PlainSequentialWrite)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
-    ->UseRealTime();
+BENCHMARK(BM_PlainSequentialWrite)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 BENCHMARK_MAIN();

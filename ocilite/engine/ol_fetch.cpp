@@ -391,8 +391,7 @@ void refine_expression_columns(stmt_h& s) {
     // A parse or describe without execution reads no rows.
     if (scan && s.fetchable) {
         sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(s.conn->db.get(), sqlite3_sql(st), -1, &raw, nullptr) ==
-            SQLITE_OK) {
+        if (sqlite3_prepare_v2(s.conn->db.get(), sqlite3_sql(st), -1, &raw, nullptr) == SQLITE_OK) {
             sqlite_stmt_ptr all(raw);
             while (sqlite3_step(all.get()) == SQLITE_ROW) {
                 for (std::size_t i = 0; i < n; ++i) {

@@ -133,12 +133,12 @@ struct stmt_h : handle_base {
     sqlite_stmt_ptr st;
     std::vector<column_desc> columns;
     std::vector<rowid_column> rowid_columns;  // select-list columns that are ROWID
-    std::vector<define_h*> defines;  // by position - 1; children of this statement
-    std::vector<param_h*> params;    // by position - 1, made on first OCIParamGet
-    bool executed = false;           // describe available
-    bool fetchable = false;          // a cursor is open (not parse/describe only)
-    bool has_row = false;            // sqlite3_step stands on a row not yet handed out
-    bool ended = false;              // OCI_NO_DATA was returned
+    std::vector<define_h*> defines;           // by position - 1; children of this statement
+    std::vector<param_h*> params;             // by position - 1, made on first OCIParamGet
+    bool executed = false;                    // describe available
+    bool fetchable = false;                   // a cursor is open (not parse/describe only)
+    bool has_row = false;                     // sqlite3_step stands on a row not yet handed out
+    bool ended = false;                       // OCI_NO_DATA was returned
     ub4 row_count = 0;
     ub4 rows_fetched = 0;
     ub4 prefetch_rows = 1;

@@ -250,51 +250,48 @@ KOCI_API sword OCIServerDetach(OCIServer* srvhp, OCIError* errhp, ub4 mode);
 KOCI_API sword OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 credt,
                                ub4 mode);
 KOCI_API sword OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 mode);
-KOCI_API sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size,
-                          ub4 attrtype, OCIError* errhp);
+KOCI_API sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, ub4 attrtype,
+                          OCIError* errhp);
 KOCI_API sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* sizep,
                           ub4 attrtype, OCIError* errhp);
-KOCI_API sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, void** parmdpp,
-                           ub4 pos);
+KOCI_API sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, void** parmdpp, ub4 pos);
 KOCI_API sword OCIErrorGet(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep,
                            OraText* bufp, ub4 bufsiz, ub4 type);
-KOCI_API sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt,
-                              ub4 stmt_len, ub4 language, ub4 mode);
+KOCI_API sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt, ub4 stmt_len,
+                              ub4 language, ub4 mode);
 KOCI_API sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iters,
                               ub4 rowoff, const OCISnapshot* snap_in, OCISnapshot* snap_out,
                               ub4 mode);
-KOCI_API sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation,
-                            ub4 mode);
+KOCI_API sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, ub4 mode);
 KOCI_API sword OCIStmtFetch2(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation,
                              sb4 fetchOffset, ub4 mode);
 KOCI_API sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnpp, OCIError* errhp, ub4 position,
                               void* valuep, sb4 value_sz, ub2 dty, void* indp, ub2* rlenp,
                               ub2* rcodep, ub4 mode);
 KOCI_API sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp,
-                          ub4 offset, void* bufp, ub4 bufl, void* ctxp,
-                          OCICallbackLobRead cbfp, ub2 csid, ub1 csfrm);
+                          ub4 offset, void* bufp, ub4 bufl, void* ctxp, OCICallbackLobRead cbfp,
+                          ub2 csid, ub1 csfrm);
 KOCI_API sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindpp, OCIError* errhp,
-                             const OraText* placeholder, sb4 placeh_len, void* valuep,
-                             sb4 value_sz, ub2 dty, void* indp, ub2* alenp, ub2* rcodep,
-                             ub4 maxarr_len, ub4* curelep, ub4 mode);
-KOCI_API sword OCIBindDynamic(OCIBind* bindp, OCIError* errhp, void* ictxp,
-                              OCICallbackInBind icbfp, void* octxp, OCICallbackOutBind ocbfp);
+                             const OraText* placeholder, sb4 placeh_len, void* valuep, sb4 value_sz,
+                             ub2 dty, void* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len,
+                             ub4* curelep, ub4 mode);
+KOCI_API sword OCIBindDynamic(OCIBind* bindp, OCIError* errhp, void* ictxp, OCICallbackInBind icbfp,
+                              void* octxp, OCICallbackOutBind ocbfp);
 KOCI_API sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp,
                            ub4 offset, void* bufp, ub4 buflen, ub1 piece, void* ctxp,
                            OCICallbackLobWrite cbfp, ub2 csid, ub1 csfrm);
 KOCI_API sword OCILobCharSetForm(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp,
                                  ub1* csfrm);
-KOCI_API sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp,
-                               ub4* lenp);
-KOCI_API sword OCIDateTimeGetDate(void* hndl, OCIError* err, const OCIDateTime* datetime,
-                                  sb2* yr, ub1* mnth, ub1* dy);
+KOCI_API sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* lenp);
+KOCI_API sword OCIDateTimeGetDate(void* hndl, OCIError* err, const OCIDateTime* datetime, sb2* yr,
+                                  ub1* mnth, ub1* dy);
 KOCI_API sword OCIDateTimeGetTime(void* hndl, OCIError* err, OCIDateTime* datetime, ub1* hr,
                                   ub1* mm, ub1* ss, ub4* fsec);
 
 /* ---- pointer types, for a table of functions resolved at run time ------------------------ */
 typedef sword (*OCIEnvNlsCreate_fn)(OCIEnv**, ub4, void*, void* (*)(void*, size_t),
-                                    void* (*)(void*, void*, size_t), void (*)(void*, void*),
-                                    size_t, void**, ub2, ub2);
+                                    void* (*)(void*, void*, size_t), void (*)(void*, void*), size_t,
+                                    void**, ub2, ub2);
 typedef sword (*OCIHandleAlloc_fn)(const void*, void**, const ub4, const size_t, void**);
 typedef sword (*OCIHandleFree_fn)(void*, const ub4);
 typedef sword (*OCIDescriptorAlloc_fn)(const void*, void**, const ub4, const size_t, void**);
@@ -314,14 +311,14 @@ typedef sword (*OCIStmtFetch_fn)(OCIStmt*, OCIError*, ub4, ub2, ub4);
 typedef sword (*OCIStmtFetch2_fn)(OCIStmt*, OCIError*, ub4, ub2, sb4, ub4);
 typedef sword (*OCIDefineByPos_fn)(OCIStmt*, OCIDefine**, OCIError*, ub4, void*, sb4, ub2, void*,
                                    ub2*, ub2*, ub4);
-typedef sword (*OCILobRead_fn)(OCISvcCtx*, OCIError*, OCILobLocator*, ub4*, ub4, void*, ub4,
-                               void*, OCICallbackLobRead, ub2, ub1);
+typedef sword (*OCILobRead_fn)(OCISvcCtx*, OCIError*, OCILobLocator*, ub4*, ub4, void*, ub4, void*,
+                               OCICallbackLobRead, ub2, ub1);
 typedef sword (*OCIBindByName_fn)(OCIStmt*, OCIBind**, OCIError*, const OraText*, sb4, void*, sb4,
-                                 ub2, void*, ub2*, ub2*, ub4, ub4*, ub4);
+                                  ub2, void*, ub2*, ub2*, ub4, ub4*, ub4);
 typedef sword (*OCIBindDynamic_fn)(OCIBind*, OCIError*, void*, OCICallbackInBind, void*,
-                                  OCICallbackOutBind);
+                                   OCICallbackOutBind);
 typedef sword (*OCILobWrite_fn)(OCISvcCtx*, OCIError*, OCILobLocator*, ub4*, ub4, void*, ub4, ub1,
-                               void*, OCICallbackLobWrite, ub2, ub1);
+                                void*, OCICallbackLobWrite, ub2, ub1);
 typedef sword (*OCILobCharSetForm_fn)(OCIEnv*, OCIError*, const OCILobLocator*, ub1*);
 typedef sword (*OCILobGetLength_fn)(OCISvcCtx*, OCIError*, OCILobLocator*, ub4*);
 typedef sword (*OCIDateTimeGetDate_fn)(void*, OCIError*, const OCIDateTime*, sb2*, ub1*, ub1*);

@@ -2217,9 +2217,9 @@ void loader::impl::add_constraint(const std::string& table_name, constraint_def 
     if (c.type == 'R' && c.enabled) {
         const std::string orphans = fk_orphans(c.name);
         if (!orphans.empty() && exists(orphans + " LIMIT 1", {}))
-            throw sql_error{"ORA-02298: cannot validate (" + owner + "." + c.name +
-                                ") - parent keys not found",
-                            c.line};
+            throw sql_error{
+                "ORA-02298: cannot validate (" + owner + "." + c.name + ") - parent keys not found",
+                c.line};
     }
     forget_table(table_name);
 }
@@ -3308,8 +3308,7 @@ void loader::impl::statement(token_stream& ts, int line) {
                    "c.status='ENABLED' AND r.table_name=?1 AND c.table_name<>?1",
                    {name}))
             throw sql_error{
-                "ORA-02266: unique/primary keys in table referenced by enabled foreign keys",
-                line};
+                "ORA-02266: unique/primary keys in table referenced by enabled foreign keys", line};
         exec("DELETE FROM " + quote_ident(name));
         return;
     }

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include "agent_test_support.h"
 #include "error_handler.h"
 #include "kestrel_convertor.h"
 #include "kslagent.h"
-#include "agent_test_support.h"
 #include "tk_codepage.h"
 #include "tk_error_converter.h"
 #include "tk_logger.h"

@@ -2,9 +2,9 @@
 // two-digit year written into date fields.
 #include <gtest/gtest.h>
 
-#include "dbf_test_util.h"
 #include "dbf_database.h"
 #include "dbf_recordset.h"
+#include "dbf_test_util.h"
 #include "tk_string.h"
 #include "udb_record.h"
 

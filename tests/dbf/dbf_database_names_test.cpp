@@ -4,10 +4,10 @@
 
 #include <filesystem>
 
-#include "dbf_test_util.h"
 #include "dbf_database.h"
 #include "dbf_exception.h"
 #include "dbf_recordset.h"
+#include "dbf_test_util.h"
 #include "tk_exception.h"
 #include "tk_string.h"
 
@@ -15,8 +15,12 @@ using dbf_test::temp_folder;
 
 namespace {
 
-std::u16string w(const std::string& s) { return tk_utf8_to_ucs2(s); }
-bool exists(const std::string& p) { return std::filesystem::exists(p); }
+std::u16string w(const std::string& s) {
+    return tk_utf8_to_ucs2(s);
+}
+bool exists(const std::string& p) {
+    return std::filesystem::exists(p);
+}
 
 }  // namespace
 
@@ -78,13 +82,19 @@ TEST(DbfDatabaseNames, StoredFieldNamesFitTheirTenBytesAndStayDistinct) {
         std::vector<std::u16string> columns, expected;
     };
     const row rows[] = {
-        {"single-byte code page keeps ten letters", 1251,
-         {u"ЦЕНА_ЗАКУП", u"ЦЕНА_ПРОДА"}, {u"ЦЕНА_ЗАКУП", u"ЦЕНА_ПРОДА"}},
-        {"UTF-8 cuts at a character and renumbers a clash", 65001,
-         {u"ЦЕНА_ЗАКУП", u"ЦЕНА_ПРОДА", u"ID"}, {u"ЦЕНА_", u"ЦЕН000", u"ID"}},
+        {"single-byte code page keeps ten letters",
+         1251,
+         {u"ЦЕНА_ЗАКУП", u"ЦЕНА_ПРОДА"},
+         {u"ЦЕНА_ЗАКУП", u"ЦЕНА_ПРОДА"}},
+        {"UTF-8 cuts at a character and renumbers a clash",
+         65001,
+         {u"ЦЕНА_ЗАКУП", u"ЦЕНА_ПРОДА", u"ID"},
+         {u"ЦЕНА_", u"ЦЕН000", u"ID"}},
         {"UTF-8 three-byte characters are not split", 65001, {u"漢字漢字"}, {u"漢字漢"}},
         {"double-byte code page", 932, {u"漢字漢字漢字"}, {u"漢字漢字漢"}},
-        {"letters the code page lacks are replaced alike", 1252, {u"ЦЕНА", u"КОДЫ"},
+        {"letters the code page lacks are replaced alike",
+         1252,
+         {u"ЦЕНА", u"КОДЫ"},
          {u"????", u"????000"}},
         {"names differing only in case", 1252, {u"id", u"ID", u"Id"}, {u"id", u"ID000", u"Id001"}},
         {"plain names are kept", 1252, {u"ID", u"NAME"}, {u"ID", u"NAME"}},
@@ -110,8 +120,7 @@ TEST(DbfDatabaseNames, TablesBeyondTheSixteenBitLengthsAreRefused) {
     EXPECT_EQ(static_cast<dbf_recordset&>(*fits).layout().header.record_length, 1u + 256u * 255u);
     fits.reset();
     for (int columns : {257, 300}) {
-        EXPECT_THROW(db.create_table(u"wide", wide_schema(columns), udb_indexes()),
-                     dbf_exception);
+        EXPECT_THROW(db.create_table(u"wide", wide_schema(columns), udb_indexes()), dbf_exception);
         EXPECT_FALSE(exists(dir.file("wide.dbf")));
         EXPECT_FALSE(db.is_table_exist(u"wide"));
     }

@@ -1,10 +1,11 @@
 // The destination folder: listing existing tables, file names, creating and
 // deleting tables with their memo companions; and the DBF name validators.
+#include "dbf_database.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "dbf_database.h"
 #include "dbf_recordset.h"
 #include "dbf_test_util.h"
 #include "dbf_validator.h"
@@ -14,8 +15,12 @@ using dbf_test::temp_folder;
 
 namespace {
 
-std::u16string w(const std::string& s) { return tk_utf8_to_ucs2(s); }
-bool exists(const std::string& p) { return std::filesystem::exists(p); }
+std::u16string w(const std::string& s) {
+    return tk_utf8_to_ucs2(s);
+}
+bool exists(const std::string& p) {
+    return std::filesystem::exists(p);
+}
 
 udb_schema schema_of(std::initializer_list<std::pair<const char*, uint16_t>> columns) {
     udb_schema schema;
@@ -80,11 +85,13 @@ TEST(DbfDatabase, CreateTableWithAndWithoutMemo) {
 TEST(DbfDatabase, FieldNamesAreMadeSafe) {
     temp_folder dir;
     dbf_database db(w(dir.str()), 4, 0);
-    auto table = db.create_table(
-        u"t",
-        schema_of({{"ORDER DATE", VT_I4}, {"1ST_QTR", VT_I4}, {"DESCRIPTION_LONG", VT_I4},
-                   {"DESCRIPTION_LONGER", VT_I4}, {"ID", VT_I4}}),
-        udb_indexes());
+    auto table = db.create_table(u"t",
+                                 schema_of({{"ORDER DATE", VT_I4},
+                                            {"1ST_QTR", VT_I4},
+                                            {"DESCRIPTION_LONG", VT_I4},
+                                            {"DESCRIPTION_LONGER", VT_I4},
+                                            {"ID", VT_I4}}),
+                                 udb_indexes());
     std::vector<std::u16string> names;
     for (const t_ftd& f : table->schema()) names.push_back(f.name);
     EXPECT_EQ(names, (std::vector<std::u16string>{u"ORDER_DATE", u"A1ST_QTR", u"DESCRIPTIO",

@@ -1,13 +1,14 @@
 // The byte layout of table files: header and record arithmetic of new
 // tables, descriptor widths and types, the reader's header checks, and the
 // field coders.
+#include "dbf_format.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "dbf_exception.h"
 #include "dbf_file.h"
-#include "dbf_format.h"
 #include "dbf_test_util.h"
 
 using dbf_test::temp_folder;
@@ -57,7 +58,8 @@ std::string reject_message(const std::string& bytes) {
 }  // namespace
 
 TEST(DbfTableImage, OneLogicalField) {
-    std::string image = dbf_build_table_image({dbf_make_descriptor("FLAG", 'L', 1, 0)}, 2026, 12, 7);
+    std::string image =
+        dbf_build_table_image({dbf_make_descriptor("FLAG", 'L', 1, 0)}, 2026, 12, 7);
     ASSERT_EQ(image.size(), 65u);
     dbf_header h = dbf_parse_header(u8(image));
     EXPECT_EQ(h.version, 0x03);
@@ -130,12 +132,10 @@ TEST(DbfFieldCoders, DateTexts) {
         const char* text;
         const char* bytes;
     } cases[] = {
-        {"2004-01-15", "20040115"},
-        {"2004-01-15 10:30:00", "20040115"},
-        {"20040115", "20040115"},
-        {"", "        "},
-        {"2004-01", " 2004-01"},        // two parts: kept as it is
-        {"1-2-3-4", " 1-2-3-4"},        // four parts: kept as it is
+        {"2004-01-15", "20040115"}, {"2004-01-15 10:30:00", "20040115"},
+        {"20040115", "20040115"},   {"", "        "},
+        {"2004-01", " 2004-01"},  // two parts: kept as it is
+        {"1-2-3-4", " 1-2-3-4"},  // four parts: kept as it is
     };
     for (const auto& c : cases)
         EXPECT_EQ(field_bytes(dbf_put_date_text, 8, c.text), c.bytes) << c.text;
@@ -161,9 +161,9 @@ TEST(DbfDescriptors, WidthsOfBothLayouts) {
         uint32_t storage;
     } cases[] = {
         {'C', 44, 1, 300, 300},  // FoxPro long character: the 16-bit width
-        {'C', 10, 0, 10, 10},    {'N', 12, 2, 12, 12}, {'D', 8, 0, 8, 8},
-        {'M', 10, 0, 0, 10},     {'M', 4, 0, 0, 4},    {'L', 1, 0, 1, 1},
-        {'B', 8, 0, 8, 8},       {'G', 10, 0, 10, 10}, {'V', 250, 0, 250, 250},
+        {'C', 10, 0, 10, 10},   {'N', 12, 2, 12, 12}, {'D', 8, 0, 8, 8},
+        {'M', 10, 0, 0, 10},    {'M', 4, 0, 0, 4},    {'L', 1, 0, 1, 1},
+        {'B', 8, 0, 8, 8},      {'G', 10, 0, 10, 10}, {'V', 250, 0, 250, 250},
     };
     for (const auto& c : cases) {
         auto fd = dbf_make_descriptor("F", c.type, c.width, c.decimals);
@@ -180,24 +180,26 @@ TEST(DbfDescriptors, VarTypes) {
         uint8_t width, decimals;
         uint16_t vartype;
     } cases[] = {
-        {'B', 8, 0, 5},   {'B', 10, 0, 65}, {'D', 8, 0, 7},   {'T', 8, 0, 7},   {'F', 20, 0, 14},
-        {'F', 20, 18, 14}, {'F', 29, 2, 14}, {'F', 30, 2, 5}, {'O', 8, 0, 5},
-        {'G', 10, 0, 65}, {'P', 10, 0, 65}, {'I', 4, 0, 3},   {'L', 1, 0, 11},
-        {'Y', 8, 4, 6},   {'N', 12, 2, 14}, {'N', 2, 0, 16},  {'N', 3, 0, 2},
-        {'N', 4, 0, 2},   {'N', 5, 0, 3},   {'N', 9, 0, 3},   {'N', 10, 0, 20},
-        {'N', 20, 0, 20}, {'N', 21, 0, 5},  {'C', 10, 0, 8},  {'M', 10, 0, 8},
-        {'A', 10, 0, 8},  {'Z', 10, 0, 8},
+        {'B', 8, 0, 5},    {'B', 10, 0, 65}, {'D', 8, 0, 7},  {'T', 8, 0, 7},  {'F', 20, 0, 14},
+        {'F', 20, 18, 14}, {'F', 29, 2, 14}, {'F', 30, 2, 5}, {'O', 8, 0, 5},  {'G', 10, 0, 65},
+        {'P', 10, 0, 65},  {'I', 4, 0, 3},   {'L', 1, 0, 11}, {'Y', 8, 4, 6},  {'N', 12, 2, 14},
+        {'N', 2, 0, 16},   {'N', 3, 0, 2},   {'N', 4, 0, 2},  {'N', 5, 0, 3},  {'N', 9, 0, 3},
+        {'N', 10, 0, 20},  {'N', 20, 0, 20}, {'N', 21, 0, 5}, {'C', 10, 0, 8}, {'M', 10, 0, 8},
+        {'A', 10, 0, 8},   {'Z', 10, 0, 8},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(dbf_get_vartype_2(dbf_normalise(dbf_make_descriptor("F", c.type, c.width,
-                                                                        c.decimals))),
-                  c.vartype)
+        EXPECT_EQ(
+            dbf_get_vartype_2(dbf_normalise(dbf_make_descriptor("F", c.type, c.width, c.decimals))),
+            c.vartype)
             << c.type << int(c.width);
 }
 
 TEST(DbfDescriptors, NameStopsAtFirstNul) {
     dbf_field_descriptor fd{};
-    std::memcpy(fd.data(), "F\0B\0\\\xAD" "B", 7);
+    std::memcpy(fd.data(),
+                "F\0B\0\\\xAD"
+                "B",
+                7);
     fd[11] = 'C';
     EXPECT_EQ(dbf_fd_name(dbf_normalise(fd)), "F");
 }
@@ -207,7 +209,7 @@ TEST(DbfHeader, MemoTypeOfVersionAndFlags) {
         uint8_t version, flags;
         dbf_memo_type type;
     } cases[] = {
-        {0x30, 0x00, dbf_memo_none}, {0x30, 0x02, dbf_memo_vfp}, {0x31, 0x03, dbf_memo_vfp},
+        {0x30, 0x00, dbf_memo_none}, {0x30, 0x02, dbf_memo_vfp},  {0x31, 0x03, dbf_memo_vfp},
         {0x32, 0x06, dbf_memo_dct},  {0x30, 0x04, dbf_memo_none}, {0x7B, 0, dbf_memo_dbt},
         {0x8B, 0, dbf_memo_dbt},     {0x8C, 0, dbf_memo_dbt},     {0xCB, 0, dbf_memo_dbt},
         {0xEB, 0, dbf_memo_dbt},     {0x83, 0, dbf_memo_old},     {0xE5, 0, dbf_memo_smt},

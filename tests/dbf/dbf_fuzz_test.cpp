@@ -28,16 +28,23 @@ struct seed_file {
 };
 
 const seed_file seeds[] = {
-    {"dbase_83.dbf", "dbase_83.dbt", "t.dbt"},  {"dbase_8b.dbf", "dbase_8b.dbt", "t.dbt"},
-    {"dbase_8c.dbf", nullptr, nullptr},         {"memotest.dbf", "memotest.FPT", "t.fpt"},
+    {"dbase_83.dbf", "dbase_83.dbt", "t.dbt"},
+    {"dbase_8b.dbf", "dbase_8b.dbt", "t.dbt"},
+    {"dbase_8c.dbf", nullptr, nullptr},
+    {"memotest.dbf", "memotest.FPT", "t.fpt"},
     {"vfp9_30_memo.dbf", "vfp9_30_memo.fpt", "t.fpt"},
-    {"pr90.dbf", "pr90.fpt", "t.fpt"},          {"dBaseVII_ts.dbf", nullptr, nullptr},
-    {"cp1251.dbf", nullptr, nullptr},           {"people.dbf", nullptr, nullptr},
-    {"POST986.dbf", nullptr, nullptr},          {"TEST1OEM.DBF", nullptr, nullptr},
-    {"level7_double.dbf", nullptr, nullptr},    {"float_fields.dbf", nullptr, nullptr},
+    {"pr90.dbf", "pr90.fpt", "t.fpt"},
+    {"dBaseVII_ts.dbf", nullptr, nullptr},
+    {"cp1251.dbf", nullptr, nullptr},
+    {"people.dbf", nullptr, nullptr},
+    {"POST986.dbf", nullptr, nullptr},
+    {"TEST1OEM.DBF", nullptr, nullptr},
+    {"level7_double.dbf", nullptr, nullptr},
+    {"float_fields.dbf", nullptr, nullptr},
     {"fpt_binary_memo.dbf", "fpt_binary_memo.fpt", "t.fpt"},
     {"memo_block_past_end.dbf", "memo_block_past_end.dbt", "t.dbt"},
-    {"zero_width_field.dbf", nullptr, nullptr}, {"gbk_mark_7a.dbf", nullptr, nullptr},
+    {"zero_width_field.dbf", nullptr, nullptr},
+    {"gbk_mark_7a.dbf", nullptr, nullptr},
 };
 
 void put32(std::string& s, size_t at, uint32_t v) {
@@ -48,10 +55,12 @@ void put32(std::string& s, size_t at, uint32_t v) {
 void mutate(std::string& bytes, std::mt19937& rng, bool is_memo) {
     if (bytes.empty()) return;
     auto pick = [&](size_t n) { return size_t(rng() % n); };
-    const uint32_t extremes[] = {0, 1, 2, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFF, 8, 512, 65535};
+    const uint32_t extremes[] = {0,          1,      2, 0x7FFFFFFF, 0x80000000,
+                                 0xFFFFFFFF, 0xFFFF, 8, 512,        65535};
     switch (rng() % 7) {
         case 0:  // flip a few bytes anywhere
-            for (int i = 0, n = 1 + int(rng() % 8); i < n; ++i) bytes[pick(bytes.size())] ^= char(1 + rng() % 255);
+            for (int i = 0, n = 1 + int(rng() % 8); i < n; ++i)
+                bytes[pick(bytes.size())] ^= char(1 + rng() % 255);
             break;
         case 1:  // flip bytes in the header area
             for (int i = 0, n = 1 + int(rng() % 4); i < n; ++i)

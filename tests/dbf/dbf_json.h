@@ -46,13 +46,21 @@ inline std::string json_date(const ole_systemtime& st, bool with_time) {
 // The JSON of a value read from a field of the given type letter.
 inline std::string json_value(const ole_variant& v, char type) {
     switch (v.vt()) {
-        case VT_EMPTY: case VT_NULL: return "null";
-        case VT_BSTR: return json_string("s:" + tk_ucs2_to_utf8(v.get_bstr()));
-        case VT_BOOL: return v.to_bool() ? "true" : "false";
-        case VT_DATE: return json_date(v.get_date(), type != 'D');
-        case VT_DECIMAL: return v.get_decimal().to_string();
-        case VT_CY: return v.get_cy().to_string();
-        default: return json_number(v.to_double());
+        case VT_EMPTY:
+        case VT_NULL:
+            return "null";
+        case VT_BSTR:
+            return json_string("s:" + tk_ucs2_to_utf8(v.get_bstr()));
+        case VT_BOOL:
+            return v.to_bool() ? "true" : "false";
+        case VT_DATE:
+            return json_date(v.get_date(), type != 'D');
+        case VT_DECIMAL:
+            return v.get_decimal().to_string();
+        case VT_CY:
+            return v.get_cy().to_string();
+        default:
+            return json_number(v.to_double());
     }
 }
 

@@ -284,12 +284,16 @@ TEST(MemoBlockNumbers, ByMemoFormat) {
         std::string field;
         uint32_t block;
     } cases[] = {
-        {dbf_memo_old, "        12", 12}, {dbf_memo_old, "          ", 0},
-        {dbf_memo_dbt, "         3", 3},  {dbf_memo_fpt, "         4", 4},
-        {dbf_memo_vfp, binary7, 7},       {dbf_memo_dct, binary7, 7},
+        {dbf_memo_old, "        12", 12},
+        {dbf_memo_old, "          ", 0},
+        {dbf_memo_dbt, "         3", 3},
+        {dbf_memo_fpt, "         4", 4},
+        {dbf_memo_vfp, binary7, 7},
+        {dbf_memo_dct, binary7, 7},
         {dbf_memo_vfp, "        12", 12},  // FoxPro 2 references in a 10-byte field
         {dbf_memo_vfp, std::string(4, '\0'), 0},
-        {dbf_memo_smt, smt, 5},           {dbf_memo_smt, "          ", 0},
+        {dbf_memo_smt, smt, 5},
+        {dbf_memo_smt, "          ", 0},
         {dbf_memo_none, "         1", 0},
     };
     for (const auto& c : cases)

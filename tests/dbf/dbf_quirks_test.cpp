@@ -94,7 +94,7 @@ TEST(DbfQuirks, Level7DoublesAppendedReadBack) {
 
 TEST(DbfQuirks, SortableDoublesSortAsBytes) {
     const double values[] = {-INFINITY, -1e300, -199.99, -1.0, -5e-324, -0.0,
-                             0.0,       5e-324, 1e-300,  1.0,  199.99, INFINITY};
+                             0.0,       5e-324, 1e-300,  1.0,  199.99,  INFINITY};
     std::string previous;
     for (double d : values) {
         unsigned char b[8];
@@ -167,10 +167,10 @@ TEST(DbfQuirks, FloatFieldsReadExactly) {
         const char* decimal;  // nullptr: a double
         double number;
     } cases[] = {
-        {0, u"BIG", "123456789", 0},           {0, u"FRACTION", "0.1", 0},
-        {0, u"NUM", "1234567.89", 0},          {1, u"BIG", "12345678901234567", 0},
-        {1, u"FRACTION", "-3.1415926536", 0},  {2, u"BIG", nullptr, 1.5e40},
-        {2, u"FRACTION", "0.000025", 0},       {2, u"NUM", "0", 0},
+        {0, u"BIG", "123456789", 0},          {0, u"FRACTION", "0.1", 0},
+        {0, u"NUM", "1234567.89", 0},         {1, u"BIG", "12345678901234567", 0},
+        {1, u"FRACTION", "-3.1415926536", 0}, {2, u"BIG", nullptr, 1.5e40},
+        {2, u"FRACTION", "0.000025", 0},      {2, u"NUM", "0", 0},
     };
     for (const auto& c : cases) {
         const ole_variant& v = r.value(c.record, c.field);
@@ -314,7 +314,7 @@ TEST(DbfQuirks, AnsiMark57ReadsWindowsWestern) {
 
 TEST(DbfQuirks, CodePageMarksOfTheWindowsCodePages) {
     const std::pair<uint8_t, int> marks[] = {
-        {0x57, 1252}, {0x4D, 936}, {0x4E, 949}, {0x4F, 950}, {0x50, 874}, {0x78, 950},
+        {0x57, 1252}, {0x4D, 936}, {0x4E, 949}, {0x4F, 950}, {0x50, 874},  {0x78, 950},
         {0x79, 949},  {0x7A, 936}, {0x7B, 932}, {0x7C, 874}, {0x7D, 1255},
     };
     for (const auto& [mark, code_page] : marks) {

@@ -14,7 +14,6 @@ using dbf_test::date_text;
 using dbf_test::table_reader;
 using dbf_test::temp_folder;
 
-
 TEST(DbfRealFiles, DBase3WithMemoAcrossBlocks) {
     table_reader r("dbase_83.dbf", {"dbase_83.dbt"});
     EXPECT_EQ(r.table->memo_type(), dbf_memo_old);
@@ -28,7 +27,11 @@ TEST(DbfRealFiles, DBase3WithMemoAcrossBlocks) {
     EXPECT_DOUBLE_EQ(r.value(0, u"WEIGHT").to_double(), 5.51);
     EXPECT_TRUE(r.value(0, u"TAXABLE").to_bool());
     std::string desc = r.text(0, u"DESC");
-    EXPECT_EQ(desc.rfind("Our Original assortment...a little taste of heaven for everyone.  Let us\r\nselect", 0), 0u);
+    EXPECT_EQ(
+        desc.rfind(
+            "Our Original assortment...a little taste of heaven for everyone.  Let us\r\nselect",
+            0),
+        0u);
     EXPECT_EQ(desc.substr(desc.size() - 16), "Raspberry Blanc.");
     const t_ftd& id = r.table->schema().find_field(u"ID");
     EXPECT_EQ(id.vartype, VT_I8);  // N19.0
@@ -172,7 +175,7 @@ TEST(DbfRealFiles, CodePageMarks) {
     EXPECT_EQ(oem.value(0, u"NUMFIELD").to_long(), 1);
     EXPECT_EQ(date_text(oem.value(0, u"DATEFIELD")), "1801-02-02 00:00:00");
     EXPECT_EQ(oem.text(254, u"CHARFIELD"), std::string(10, ' ').replace(0, 10, "") +
-                                              tk_ucs2_to_utf8(std::u16string(10, u'\u00A0')));
+                                               tk_ucs2_to_utf8(std::u16string(10, u'\u00A0')));
     EXPECT_EQ(oem.text(129, u"CHARFIELD"), tk_ucs2_to_utf8(std::u16string(10, u'é')));
 }
 

@@ -26,8 +26,8 @@ struct table_reader {
     explicit table_reader(const std::string& file, std::vector<std::string> companions = {},
                           uint8_t mark = 0) {
         for (const auto& c : companions) dir.copy_in(c);
-        table = std::make_unique<dbf_recordset>(dir.copy_in(file), u"t",
-                                                dbf_recordset::mode_read, mark);
+        table = std::make_unique<dbf_recordset>(dir.copy_in(file), u"t", dbf_recordset::mode_read,
+                                                mark);
     }
     // Record i (deleted ones included).
     dbf_record& at(uint32_t i) {
@@ -54,8 +54,8 @@ struct table_reader {
 inline std::string date_text(const ole_variant& v) {
     ole_systemtime st = v.get_date();
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", st.year, st.month,
-                  st.day, st.hour, st.minute, st.second);
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", st.year, st.month, st.day,
+                  st.hour, st.minute, st.second);
     return v.vt() == VT_DATE ? buffer : "empty";
 }
 

@@ -24,7 +24,9 @@ using dbf_test::temp_folder;
 
 namespace {
 
-std::u16string w(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::u16string w(const std::string& s) {
+    return std::u16string(s.begin(), s.end());
+}
 
 ole_systemtime date_time(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     ole_systemtime st;
@@ -37,7 +39,9 @@ ole_systemtime date_time(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
     return st;
 }
 
-ole_decimal dec(const char* text) { return *ole_decimal::from_string(text); }
+ole_decimal dec(const char* text) {
+    return *ole_decimal::from_string(text);
+}
 
 struct column {
     std::string name;
@@ -93,22 +97,36 @@ TEST(DbfCreateField, TypeMapping) {
         char type;
         int width, decimals;
     } cases[] = {
-        {VT_I1, 0, 0, 'N', 4, 0},          {VT_I2, 0, 0, 'N', 6, 0},
-        {VT_UI1, 0, 0, 'N', 6, 0},         {VT_I4, 0, 0, 'N', 11, 0},
-        {VT_UI2, 0, 0, 'N', 11, 0},        {VT_INT, 0, 0, 'N', 11, 0},
-        {VT_R4, 0, 0, 'N', 19, 5},         {VT_CY, 0, 0, 'N', 19, 5},
-        {VT_UI4, 0, 0, 'N', 19, 5},        {VT_I8, 0, 0, 'N', 20, 0},
-        {VT_UI8, 0, 0, 'N', 20, 0},        {VT_R8, 0, 0, 'B', 8, 0},
-        {VT_DATE, 0, 1, 'T', 8, 0},        {VT_DATE, 0, 3, 'T', 8, 0},
-        {VT_DATE, 0, 2, 'D', 8, 0},        {VT_DATE, 0, 0, 'C', 19, 0},
-        {VT_BSTR, 10, 0, 'C', 11, 0},      {VT_BSTR, 1, 0, 'C', 2, 0},
-        {VT_BSTR, 254, 0, 'C', 255, 0},    {VT_BSTR, 255, 0, 'M', 10, 0},
-        {VT_BSTR, 0, 0, 'M', 10, 0},       {VT_BOOL, 0, 0, 'L', 1, 0},
-        {VT_DECIMAL, 0, 10 * 256 + 2, 'N', 12, 2}, {VT_DECIMAL, 0, 0, 'N', 2, 0},
-        {VT_BINARY, 100, 0, 'M', 10, 0},   {VT_BLOB, 0, 0, 'M', 10, 0},
+        {VT_I1, 0, 0, 'N', 4, 0},
+        {VT_I2, 0, 0, 'N', 6, 0},
+        {VT_UI1, 0, 0, 'N', 6, 0},
+        {VT_I4, 0, 0, 'N', 11, 0},
+        {VT_UI2, 0, 0, 'N', 11, 0},
+        {VT_INT, 0, 0, 'N', 11, 0},
+        {VT_R4, 0, 0, 'N', 19, 5},
+        {VT_CY, 0, 0, 'N', 19, 5},
+        {VT_UI4, 0, 0, 'N', 19, 5},
+        {VT_I8, 0, 0, 'N', 20, 0},
+        {VT_UI8, 0, 0, 'N', 20, 0},
+        {VT_R8, 0, 0, 'B', 8, 0},
+        {VT_DATE, 0, 1, 'T', 8, 0},
+        {VT_DATE, 0, 3, 'T', 8, 0},
+        {VT_DATE, 0, 2, 'D', 8, 0},
+        {VT_DATE, 0, 0, 'C', 19, 0},
+        {VT_BSTR, 10, 0, 'C', 11, 0},
+        {VT_BSTR, 1, 0, 'C', 2, 0},
+        {VT_BSTR, 254, 0, 'C', 255, 0},
+        {VT_BSTR, 255, 0, 'M', 10, 0},
+        {VT_BSTR, 0, 0, 'M', 10, 0},
+        {VT_BOOL, 0, 0, 'L', 1, 0},
+        {VT_DECIMAL, 0, 10 * 256 + 2, 'N', 12, 2},
+        {VT_DECIMAL, 0, 0, 'N', 2, 0},
+        {VT_BINARY, 100, 0, 'M', 10, 0},
+        {VT_BLOB, 0, 0, 'M', 10, 0},
     };
     for (const auto& c : cases) {
-        auto fd = dbf_create_field(t_ftd(c.size, u"X", c.vt, false, false, ole_variant(), c.reserved));
+        auto fd =
+            dbf_create_field(t_ftd(c.size, u"X", c.vt, false, false, ole_variant(), c.reserved));
         EXPECT_EQ(char(fd[11]), c.type) << c.vt << "/" << c.size << "/" << c.reserved;
         EXPECT_EQ(int(fd[16]), c.width) << c.vt << "/" << c.size;
         EXPECT_EQ(int(fd[17]), c.decimals) << c.vt;
@@ -135,12 +153,12 @@ TEST(DbfAppend, ValueBytesByType) {
                      {"DAY", VT_DATE, 0, 2},
                      {"RATE", VT_R8, 0, 0},
                      {"QTY", VT_I4, 0, 0}});
-    t.table->append_record(make_record({ole_variant(u"abc"), ole_variant(dec("123.45")),
-                                        ole_variant(date_time(2004, 1, 15, 10, 30)),
-                                        ole_variant(date_time(2004, 1, 15)), ole_variant(2.5),
-                                        ole_variant(-42)}));
-    t.table->append_record(make_record({ole_variant(), ole_variant(), ole_variant(),
-                                        ole_variant(), ole_variant(), ole_variant()}));
+    t.table->append_record(
+        make_record({ole_variant(u"abc"), ole_variant(dec("123.45")),
+                     ole_variant(date_time(2004, 1, 15, 10, 30)),
+                     ole_variant(date_time(2004, 1, 15)), ole_variant(2.5), ole_variant(-42)}));
+    t.table->append_record(make_record({ole_variant(), ole_variant(), ole_variant(), ole_variant(),
+                                        ole_variant(), ole_variant()}));
     std::string bytes = t.bytes();
     const size_t hlen = 32 + 6 * 32 + 1, rlen = 1 + 6 + 12 + 8 + 8 + 8 + 11;
     ASSERT_EQ(bytes.size(), hlen + 2 * rlen + 1);
@@ -164,8 +182,8 @@ TEST(DbfAppend, ValueBytesByType) {
 
 TEST(DbfAppend, DateTextsInDateFields) {
     table_fixture t({{"DAY", VT_DATE, 0, 2}, {"STAMP", VT_DATE, 0, 1}});
-    t.table->append_record(make_record({ole_variant(u"2004-01-15 10:30:00"),
-                                        ole_variant(u"15.01.2004 10:30:00")}));
+    t.table->append_record(
+        make_record({ole_variant(u"2004-01-15 10:30:00"), ole_variant(u"15.01.2004 10:30:00")}));
     std::string r = t.bytes().substr(32 + 64 + 1);
     EXPECT_EQ(r.substr(1, 8), "20040115");
     EXPECT_EQ(le32_at(r, 9), 2453020u);
@@ -196,11 +214,11 @@ TEST(DbfAppend, MemoReferencesAndEmptyMemo) {
 
 TEST(DbfAppend, NumberWiderThanItsFieldIsNeverCut) {
     table_fixture t({{"ID", VT_I2, 0, 0}, {"SMALL", VT_I2, 0, 0}, {"NAME", VT_BSTR, 4, 0}});
-    t.table->append_record(make_record({ole_variant(short(1)), ole_variant(short(7)),
-                                        ole_variant(u"ok")}));
+    t.table->append_record(
+        make_record({ole_variant(short(1)), ole_variant(short(7)), ole_variant(u"ok")}));
     try {
-        t.table->append_record(make_record({ole_variant(short(2)), ole_variant(12345678),
-                                            ole_variant(u"kept")}));
+        t.table->append_record(
+            make_record({ole_variant(short(2)), ole_variant(12345678), ole_variant(u"kept")}));
         FAIL() << "no error for a number wider than its field";
     } catch (const dbf_exception& e) {
         EXPECT_EQ(e.level(), 0);
@@ -242,7 +260,8 @@ TEST(DbfAppend, HeaderNeverCountsRecordsNotOnDisk) {
     EXPECT_EQ(le32_at(bytes, 4), uint32_t(total));
     EXPECT_EQ(bytes.size(), hlen + size_t(total) * rlen + 1);
     EXPECT_EQ(bytes.back(), '\x1A');
-    EXPECT_EQ(bytes.substr(hlen + size_t(total - 1) * rlen, 9), " row " + std::to_string(total - 1).substr(0, 4));
+    EXPECT_EQ(bytes.substr(hlen + size_t(total - 1) * rlen, 9),
+              " row " + std::to_string(total - 1).substr(0, 4));
 }
 
 // What a process killed just before one of the table's writes leaves behind:
@@ -341,10 +360,12 @@ TEST(DbfAppend, ReopenedTableAppendsAfterItsRecords) {
 // same value is the reference (correct rounding, ties to even).
 TEST(DbfValueText, FloatsAsPrintfPrintsThem) {
     std::vector<float> floats = {
-        0.0f, -0.0f, 1.0f, -1.0f, 0.25f, 9.9999995f, 9.999999f, 99999.995f, 16777215.0f,
-        16777216.0f, 1234567.5f, 2345678.5f, 1e-45f, -1e-45f, 1.17549435e-38f, 3.4028235e38f,
-        -3.4028235e38f, 1e-20f, 1e30f, 123456789.0f, 0.1f, 0.3f, 1e7f, 1e6f, 9999999.0f,
-        9999999.5f, 999999.95f, 0.00012345675f,
+        0.0f,          -0.0f,          1.0f,           -1.0f,       0.25f,
+        9.9999995f,    9.999999f,      99999.995f,     16777215.0f, 16777216.0f,
+        1234567.5f,    2345678.5f,     1e-45f,         -1e-45f,     1.17549435e-38f,
+        3.4028235e38f, -3.4028235e38f, 1e-20f,         1e30f,       123456789.0f,
+        0.1f,          0.3f,           1e7f,           1e6f,        9999999.0f,
+        9999999.5f,    999999.95f,     0.00012345675f,
     };
     // Every power of ten, its neighbours, and the halfway points near it.
     for (int e = -45; e <= 38; ++e) {
@@ -378,9 +399,9 @@ TEST(DbfValueText, FloatsAsPrintfPrintsThem) {
 TEST(DbfValueText, NonAsciiTextsAsTheGeneralConversion) {
     const int code_pages[] = {1252, 1251, 1250, 1253, 866, 437, 850, 932, 65001};
     const std::u16string texts[] = {
-        u"Café crème", u"Привет, мир", u"Łódź Žluťoučký", u"Ελληνικά", u"€ “quotes” – dash",
-        u"日本語テキスト", u"ｶﾀｶﾅ", u"a\U0001F600b", u"mixed é and 中", u"\u00A0\u00FF\u0178",
-        u"\uFFFD?",
+        u"Café crème",        u"Привет, мир",        u"Łódź Žluťoučký", u"Ελληνικά",
+        u"€ “quotes” – dash", u"日本語テキスト",     u"ｶﾀｶﾅ",           u"a\U0001F600b",
+        u"mixed é and 中",    u"\u00A0\u00FF\u0178", u"\uFFFD?",
     };
     const dbf_field_descriptor7 fd = dbf_normalise(dbf_make_descriptor("C", 'C', 6, 0));
     for (const int cp : code_pages) {
@@ -431,9 +452,15 @@ TEST(DbfPutValue, BinaryFieldsOfForeignWidthsWriteEveryByte) {
 TEST(DbfPutValue, NumbersRightAlignedAsTheirText) {
     const auto dec = [](const char* s) { return *ole_decimal::from_string(s); };
     const ole_variant values[] = {
-        ole_variant(),          ole_variant(-2147483647 - 1), ole_variant(short(-5)),
-        ole_variant(0.75f),     ole_variant(-1e-30f),         ole_variant(int64_t(-42)),
-        ole_variant(dec("-0.05")), ole_variant(dec("12345678.90")), ole_variant(4294967295u),
+        ole_variant(),
+        ole_variant(-2147483647 - 1),
+        ole_variant(short(-5)),
+        ole_variant(0.75f),
+        ole_variant(-1e-30f),
+        ole_variant(int64_t(-42)),
+        ole_variant(dec("-0.05")),
+        ole_variant(dec("12345678.90")),
+        ole_variant(4294967295u),
     };
     const dbf_field_descriptor7 fd = dbf_normalise(dbf_make_descriptor("X", 'N', 19, 5));
     for (const auto& v : values) {

@@ -84,8 +84,8 @@ TEST_F(RowidTest, TheTextSelectsItsRowAgain) {
             "select empno from emp where rowid in ('" + rowid + "')",
             "select empno from emp where rowid in (select rowid from emp where empno = " + empno +
                 ")",
-            "select e.empno from emp e, dept d where e.deptno = d.deptno and e.rowid = '" +
-                rowid + "'",
+            "select e.empno from emp e, dept d where e.deptno = d.deptno and e.rowid = '" + rowid +
+                "'",
         };
         for (const auto& q : queries) {
             const auto r = s.rows(q);

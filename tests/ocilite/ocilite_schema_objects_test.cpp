@@ -99,9 +99,19 @@ TEST_F(Owners, UserViewsHoldOnlyTheConnectedUsersObjects) {
         names tables, views, view_columns, indexes, constraints;
     };
     const expect users[] = {
-        {"scott", "tiger", {"OFFICES"}, {"OFF_V"}, {"OFFICE_ID"}, {"OFF_PK"},
+        {"scott",
+         "tiger",
+         {"OFFICES"},
+         {"OFF_V"},
+         {"OFFICE_ID"},
+         {"OFF_PK"},
          {"OFF_PK", "OFF_REG_FK"}},
-        {"hr", "hr", {"REGIONS"}, {"REG_V"}, {"REGION_ID", "NAME"}, {"REG_NAME_IX", "REG_PK"},
+        {"hr",
+         "hr",
+         {"REGIONS"},
+         {"REG_V"},
+         {"REGION_ID", "NAME"},
+         {"REG_NAME_IX", "REG_PK"},
          {"REG_PK"}},
     };
     for (const expect& e : users) {
@@ -115,8 +125,9 @@ TEST_F(Owners, UserViewsHoldOnlyTheConnectedUsersObjects) {
                                 e.views[0] + "' order by column_id"));
         // Another owner's view has no columns among the user's.
         EXPECT_EQ(e.views.size(),
-                  column(s, "select distinct table_name from user_tab_columns where table_name "
-                            "like '%_V'")
+                  column(s,
+                         "select distinct table_name from user_tab_columns where table_name "
+                         "like '%_V'")
                       .size());
         EXPECT_EQ(e.indexes, column(s, "select index_name from user_indexes order by 1"));
         EXPECT_EQ(e.constraints,
@@ -125,8 +136,9 @@ TEST_F(Owners, UserViewsHoldOnlyTheConnectedUsersObjects) {
         EXPECT_EQ((names{"HR.REG_V", "SCOTT.OFF_V"}),
                   column(s, "select owner || '.' || view_name from all_views order by 1"));
         EXPECT_EQ((names{"HR", "SCOTT"}),
-                  column(s, "select distinct owner from all_tab_columns where table_name in "
-                            "('REG_V', 'OFF_V') order by 1"));
+                  column(s,
+                         "select distinct owner from all_tab_columns where table_name in "
+                         "('REG_V', 'OFF_V') order by 1"));
         // Another owner's objects are reached through their owner's name.
         EXPECT_EQ("Europe", *s.rows("select name from hr.reg_v")[0][0]);
         EXPECT_EQ("10", *s.rows("select office_id from \"SCOTT\".\"OFF_V\"")[0][0]);

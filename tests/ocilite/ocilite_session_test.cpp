@@ -450,12 +450,13 @@ bool library_mapped() {
 // of functions at start-up never meets a missing symbol.
 TEST_F(SessionTest, ExportsEveryDeclaredFunction) {
     for (const char* name :
-         {"OCIEnvNlsCreate", "OCIHandleAlloc", "OCIHandleFree", "OCIDescriptorAlloc",
-          "OCIDescriptorFree", "OCIServerAttach", "OCIServerDetach", "OCISessionBegin",
-          "OCISessionEnd", "OCIAttrSet", "OCIAttrGet", "OCIParamGet", "OCIErrorGet",
-          "OCIStmtPrepare", "OCIStmtExecute", "OCIStmtFetch", "OCIStmtFetch2", "OCIDefineByPos",
-          "OCIBindByName", "OCIBindDynamic", "OCILobRead", "OCILobWrite", "OCILobCharSetForm",
-          "OCILobGetLength", "OCIDateTimeGetDate", "OCIDateTimeGetTime"})
+         {"OCIEnvNlsCreate",    "OCIHandleAlloc",    "OCIHandleFree",     "OCIDescriptorAlloc",
+          "OCIDescriptorFree",  "OCIServerAttach",   "OCIServerDetach",   "OCISessionBegin",
+          "OCISessionEnd",      "OCIAttrSet",        "OCIAttrGet",        "OCIParamGet",
+          "OCIErrorGet",        "OCIStmtPrepare",    "OCIStmtExecute",    "OCIStmtFetch",
+          "OCIStmtFetch2",      "OCIDefineByPos",    "OCIBindByName",     "OCIBindDynamic",
+          "OCILobRead",         "OCILobWrite",       "OCILobCharSetForm", "OCILobGetLength",
+          "OCIDateTimeGetDate", "OCIDateTimeGetTime"})
         EXPECT_NE(nullptr, dlsym(api.lib, name)) << name;
 }
 

@@ -17,7 +17,9 @@ struct type_case {
     const char* char_length;
     const char* char_used;
 };
-void PrintTo(const type_case& c, std::ostream* os) { *os << c.decl; }
+void PrintTo(const type_case& c, std::ostream* os) {
+    *os << c.decl;
+}
 
 class ColumnTypes : public ::testing::TestWithParam<type_case> {};
 
@@ -194,9 +196,10 @@ TEST(Constraints, ForeignKeysNeedTheirParentRows) {
         << diag;
     EXPECT_EQ(db.value("SELECT status FROM ocilite_constraints WHERE constraint_name = 'C_FK'"),
               "DISABLED");
-    diag = db.load("CREATE TABLE d (z NUMBER PRIMARY KEY);\nINSERT INTO d VALUES (3);\n"
-                   "CREATE TABLE e (w NUMBER);\nINSERT INTO e VALUES (4);\n"
-                   "ALTER TABLE e ADD CONSTRAINT e_fk FOREIGN KEY (w) REFERENCES d;\n");
+    diag = db.load(
+        "CREATE TABLE d (z NUMBER PRIMARY KEY);\nINSERT INTO d VALUES (3);\n"
+        "CREATE TABLE e (w NUMBER);\nINSERT INTO e VALUES (4);\n"
+        "ALTER TABLE e ADD CONSTRAINT e_fk FOREIGN KEY (w) REFERENCES d;\n");
     EXPECT_NE(diag.find(":5: ORA-02298: cannot validate (OCILITE.E_FK)"), std::string::npos)
         << diag;
     EXPECT_EQ(db.value("SELECT count(*) FROM ocilite_constraints WHERE constraint_name = 'E_FK'"),
@@ -260,7 +263,9 @@ struct stored_case {
     const char* literal;
     const char* stored;  // temp_db::typed of the stored value
 };
-void PrintTo(const stored_case& c, std::ostream* os) { *os << c.type << " " << c.literal; }
+void PrintTo(const stored_case& c, std::ostream* os) {
+    *os << c.type << " " << c.literal;
+}
 
 class StoredValues : public ::testing::TestWithParam<stored_case> {};
 
@@ -342,7 +347,9 @@ struct reject_case {
     const char* literal;
     const char* ora;
 };
-void PrintTo(const reject_case& c, std::ostream* os) { *os << c.type << " " << c.literal; }
+void PrintTo(const reject_case& c, std::ostream* os) {
+    *os << c.type << " " << c.literal;
+}
 
 class RejectedValues : public ::testing::TestWithParam<reject_case> {};
 

@@ -10,7 +10,9 @@ struct number_case {
     const char* in;
     const char* canonical;
 };
-void PrintTo(const number_case& c, std::ostream* os) { *os << c.in; }
+void PrintTo(const number_case& c, std::ostream* os) {
+    *os << c.in;
+}
 
 class DecimalText : public ::testing::TestWithParam<number_case> {};
 
@@ -73,7 +75,9 @@ struct mask_case {
     const char* mask;
     const char* stored;  // storage_timestamp(.., 9) of the result
 };
-void PrintTo(const mask_case& c, std::ostream* os) { *os << c.value << " " << c.mask; }
+void PrintTo(const mask_case& c, std::ostream* os) {
+    *os << c.value << " " << c.mask;
+}
 
 class DateMask : public ::testing::TestWithParam<mask_case> {};
 

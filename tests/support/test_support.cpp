@@ -45,12 +45,18 @@ log_capture::log_capture(int min_level)
       logger_(std::make_unique<tk_logger>(file_.c_str(), true, min_level, false)) {}
 
 // The logger closes its file before the folder is removed.
-log_capture::~log_capture() { logger_.reset(); }
+log_capture::~log_capture() {
+    logger_.reset();
+}
 
 code_page_scope::code_page_scope(int code_page) : previous_(tk_set_ansi_code_page(code_page)) {}
 
-code_page_scope::~code_page_scope() { tk_set_ansi_code_page(previous_); }
+code_page_scope::~code_page_scope() {
+    tk_set_ansi_code_page(previous_);
+}
 
-void code_page_scope::set(int code_page) { tk_set_ansi_code_page(code_page); }
+void code_page_scope::set(int code_page) {
+    tk_set_ansi_code_page(code_page);
+}
 
 }  // namespace kestrel_test

@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 
+#include "test_support.h"
 #include "tk_exception.h"
 #include "tk_string.h"
-#include "test_support.h"
 
 namespace {
 
@@ -87,7 +87,8 @@ TEST(tk_encode_single_bytes, SameBytesAsTheGeneralConversion) {
     for (size_t n = 0; n <= latin.size(); ++n) {
         const std::u16string_view text = std::u16string_view(latin).substr(0, n);
         std::string out(n, '\0');
-        ASSERT_TRUE(tk_encode_single_bytes(text, 1252, reinterpret_cast<unsigned char*>(out.data())))
+        ASSERT_TRUE(
+            tk_encode_single_bytes(text, 1252, reinterpret_cast<unsigned char*>(out.data())))
             << n;
         EXPECT_EQ(out, tk_encode(text, 1252).value()) << n;
     }

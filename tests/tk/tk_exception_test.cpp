@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tk_codepage.h"
 #include "test_support.h"
+#include "tk_codepage.h"
 
 using namespace kestrel_test;
 

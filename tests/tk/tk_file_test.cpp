@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "test_support.h"
 #include "tk_exception.h"
 #include "tk_huge_file.h"
 #include "tk_path.h"
 #include "tk_string.h"
-#include "test_support.h"
 
 using namespace kestrel_test;
 

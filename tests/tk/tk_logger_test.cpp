@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support.h"
 #include "tk_exception.h"
 #include "tk_singleton.h"
 #include "tk_system.h"
-#include "test_support.h"
 
 using namespace kestrel_test;
 

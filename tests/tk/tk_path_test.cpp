@@ -7,10 +7,10 @@
 
 #include <algorithm>
 
+#include "test_support.h"
 #include "tk_exception.h"
 #include "tk_string.h"
 #include "tk_system.h"
-#include "test_support.h"
 
 namespace fs = std::filesystem;
 

@@ -5,8 +5,8 @@
 #include <climits>
 #include <cstring>
 
-#include "tk_exception.h"
 #include "test_support.h"
+#include "tk_exception.h"
 
 using namespace kestrel_test;
 

@@ -2,8 +2,8 @@
 // database's table list.
 #include <gtest/gtest.h>
 
-#include "udb_database.h"
 #include "tk_exception.h"
+#include "udb_database.h"
 #include "udb_test_support.h"
 
 namespace {

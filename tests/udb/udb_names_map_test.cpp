@@ -22,7 +22,9 @@ struct replace_case {
     const char16_t* expected;
     const char* why;
 };
-void PrintTo(const replace_case& c, std::ostream* os) { *os << c.why; }
+void PrintTo(const replace_case& c, std::ostream* os) {
+    *os << c.why;
+}
 
 const replace_case kReplaceCases[] = {
     {u"SELECT ID, IDX FROM T", u"ID", u"ID_1", u"", u"", u"SELECT ID_1, IDX FROM T",

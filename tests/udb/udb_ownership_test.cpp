@@ -7,8 +7,8 @@
 
 #include <utility>
 
-#include "udb_database.h"
 #include "tk_exception.h"
+#include "udb_database.h"
 #include "udb_test_support.h"
 
 namespace {

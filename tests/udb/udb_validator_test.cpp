@@ -6,8 +6,8 @@
 #include <chrono>
 #include <set>
 
-#include "tk_string.h"
 #include "tk_exception.h"
+#include "tk_string.h"
 #include "udb_test_support.h"
 
 namespace {
