@@ -12,7 +12,7 @@ build_dir="${1:-build}"
 shift || true
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake clang-format
   libsqlite3-dev sqlite3
   libicu-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
