@@ -9,6 +9,30 @@
 
 namespace {
 
+struct file_closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using file_ptr = std::unique_ptr<std::FILE, file_closer>;
+
+}  // namespace
+
+// Binary mode: the "\r\n" line ends of the log are written as they stand on
+// every platform.
+bool tk_empty_file(const std::string& name) {
+    return file_ptr(std::fopen(name.c_str(), "wb")) != nullptr;
+}
+
+bool tk_append_file(const std::string& name, std::initializer_list<std::string_view> parts) {
+    file_ptr f(std::fopen(name.c_str(), "ab"));
+    if (!f) return false;
+    bool written = true;
+    for (std::string_view part : parts)
+        written &= std::fwrite(part.data(), 1, part.size(), f.get()) == part.size();
+    return std::fclose(f.release()) == 0 && written;
+}
+
+namespace {
+
 [[noreturn]] void throw_reading() {
     throw tk_exception("Error reading from file", 1);
 }

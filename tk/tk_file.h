@@ -9,9 +9,19 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// The trace log's file operations.  They never log, since the logger writes
+// through them, and never throw: false when the file does not open (the
+// caller decides what a lost line means).
+// Creates the file or empties it.
+bool tk_empty_file(const std::string& name);
+// Appends the parts, in order, to the end of the file, creating it.
+bool tk_append_file(const std::string& name, std::initializer_list<std::string_view> parts);
 
 // Abstract base of the buffered files: the file's absolute name, its open mode
 // and, while the file is open, its stream.

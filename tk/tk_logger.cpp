@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "tk_file.h"
 #include "tk_path.h"
 #include "tk_string.h"
 #include "tk_system.h"
@@ -12,12 +13,6 @@ namespace {
 std::string default_log_name() {
     return tk_path_without_extension(tk_program_path()) + ".log";
 }
-
-// Binary mode: the "\r\n" line ends are written as they stand on every platform.
-struct file_closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
 }  // namespace
 
@@ -35,7 +30,7 @@ void tk_logger::set_file_name(const char* name) {
 }
 
 void tk_logger::empty_file() {
-    file_ptr f(std::fopen(file_name_.c_str(), "wb"));
+    tk_empty_file(file_name_);
     emptied_ = true;
 }
 
@@ -46,11 +41,8 @@ bool tk_logger::begin_line(int level) {
 }
 
 void tk_logger::append_to_file(std::string_view prefix, std::string_view message) {
-    file_ptr f(std::fopen(file_name_.c_str(), "ab"));
-    if (!f) return;  // a line that cannot be written is lost, by design
-    std::fwrite(prefix.data(), 1, prefix.size(), f.get());
-    std::fwrite(message.data(), 1, message.size(), f.get());
-    if (line_end_) std::fwrite("\r\n", 1, 2, f.get());
+    // A line that cannot be written is lost, by design.
+    tk_append_file(file_name_, {prefix, message, line_end_ ? "\r\n" : ""});
 }
 
 void tk_logger::write(int level, std::string_view message) {

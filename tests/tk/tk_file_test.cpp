@@ -32,6 +32,17 @@ class tk_files : public ::testing::Test {
     temp_folder dir;
 };
 
+TEST_F(tk_files, LogFileOperationsAppendPartsAndEmpty) {
+    const std::string name = dir.file("trace.log");
+    EXPECT_TRUE(tk_append_file(name, {"a", "", std::string_view("b\0c", 3), "\r\n"}));
+    EXPECT_TRUE(tk_append_file(name, {"d"}));
+    EXPECT_EQ(read_file(name), std::string("ab\0c\r\nd", 7));
+    EXPECT_TRUE(tk_empty_file(name));
+    EXPECT_EQ(read_file(name), "");
+    EXPECT_FALSE(tk_append_file(dir.str(), {"x"}));  // a folder
+    EXPECT_FALSE(tk_empty_file(dir.file("no/such/folder.log")));
+}
+
 TEST_F(tk_files, CreatedMemoryFileGrowsWithZerosAndIsWrittenBack) {
     const std::string name = dir.file("header.dbf");
     write_file(name, std::string(100, 'o'));
