@@ -1,0 +1,105 @@
+// Replays the inputs of the fuzz targets through the same target functions,
+// built with the normal compiler: every seed of fuzz/corpus/<target>/ and
+// every regression file of tests/data/fuzz/<target>/, each a test named after
+// what broke.  A target ends the process when a property breaks, so a
+// failing input fails its test (CTest runs each test in a process of its own).
+//
+// Regression files of faults in layers that this test does not mend are
+// replayed by DISABLED_ tests that name the fault; they check the sound
+// behaviour directly and pass once the fault is mended.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "fuzz_targets.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using target_function = int (*)(const uint8_t*, size_t);
+
+const std::map<std::string, target_function>& targets() {
+    static const std::map<std::string, target_function> all = {
+        {"dbf_table", &kestrel_fuzz::dbf_table},
+        {"dbf_memo", &kestrel_fuzz::dbf_memo},
+        {"profile", &kestrel_fuzz::profile},
+        {"tab_file", &kestrel_fuzz::tab_file},
+        {"cmd_line", &kestrel_fuzz::cmd_line},
+        {"ole_variant", &kestrel_fuzz::ole_variant_text},
+        {"ole_date", &kestrel_fuzz::ole_date_text},
+        {"ocilite_script", &kestrel_fuzz::ocilite_script},
+        {"ocilite_sql", &kestrel_fuzz::ocilite_sql},
+    };
+    return all;
+}
+
+// Every regression file, as <target>/<name>.  A file must be listed here, and
+// so have a test below, to be kept.
+const std::set<std::string> kRegressionFiles = {};
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs one file through its target; the target aborts on a broken property.
+void replay(const std::string& target, const fs::path& path) {
+    ASSERT_TRUE(fs::is_regular_file(path)) << path;
+    const std::string bytes = read_file(path);
+    SCOPED_TRACE(path.string());
+    EXPECT_EQ(targets().at(target)(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+              0);
+}
+
+// ---- the seeds
+
+class seed_corpus : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(seed_corpus, every_seed_passes) {
+    const fs::path folder = fs::path(KESTREL_FUZZ_CORPUS) / GetParam();
+    ASSERT_TRUE(fs::is_directory(folder)) << folder;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    ASSERT_FALSE(files.empty()) << folder;
+    for (const fs::path& file : files) replay(GetParam(), file);
+}
+
+std::vector<std::string> target_names() {
+    std::vector<std::string> names;
+    for (const auto& [name, function] : targets()) names.push_back(name);
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(fuzz_replay, seed_corpus, ::testing::ValuesIn(target_names()),
+                         [](const ::testing::TestParamInfo<std::string>& param_info) {
+                             return param_info.param;
+                         });
+
+// ---- the regression files
+
+TEST(fuzz_replay, every_regression_file_has_a_test) {
+    std::set<std::string> found;
+    const fs::path root = fs::path(KESTREL_TEST_DATA) / "fuzz";
+    std::error_code ec;
+    for (const auto& target : fs::directory_iterator(root, ec)) {
+        ASSERT_TRUE(target.is_directory()) << target.path();
+        EXPECT_TRUE(targets().count(target.path().filename().string()))
+            << "no fuzz target " << target.path();
+        for (const auto& file : fs::directory_iterator(target.path()))
+            found.insert(target.path().filename().string() + "/" + file.path().filename().string());
+    }
+    EXPECT_EQ(found, kRegressionFiles);
+}
+
+}  // namespace
