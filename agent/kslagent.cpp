@@ -254,29 +254,61 @@ bool parse_cmd_line(int argc, const char* const* argv) {
     if (converter.destination().empty()) {
         fatal_exit("You should enter path to destination DBF database");
     }
-    if (!profile_loaded) converter.store_oracle_settings(database, user, password);
+    if (!profile_loaded) {
+        converter.store_oracle_settings(database, user, password);
+    } else if (converter.database().empty()) {
+        // A profile names the database only by its "src" key: that is the
+        // connect identifier, or the job could not connect at all.
+        converter.store_oracle_settings(converter.source_name(), converter.user(),
+                                        converter.password());
+    }
     return true;
+}
+
+namespace {
+
+// Prints the summary of a run that has started, unless silent.
+void print_summary(const kestrel_convertor& converter) {
+    if (!converter.has_run() || converter.silent()) return;
+    const std::string text = converter.summary_text() + "\n";
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int kslagent_exit_status(const kestrel_convertor& converter) {
+    if (!converter.has_run()) return 0;
+    const conv_run_summary& summary = converter.summary();
+    if (!summary.completed) return kslagent_status_failed;
+    return summary.with_errors != 0 ? kslagent_status_with_errors : 0;
 }
 
 int kslagent_run(int argc, const char* const* argv, const std::function<void()>& job) {
     auto logger = std::make_unique<tk_logger>(nullptr, false, 3, false);
     auto handler = std::make_unique<error_handler>(tk_oracle_error_table());
     auto converter = std::make_unique<kestrel_convertor>();
+    // A failure that ends the process during the run still tells how far
+    // the run got.
+    handler->set_exit_notice([c = converter.get()] { print_summary(*c); });
     int status = 0;
     try {
         if (argc <= 1 || !parse_cmd_line(argc, argv)) fatal_exit(kslagent_usage_text());
         job();
+        print_summary(*converter);
+        status = kslagent_exit_status(*converter);
     } catch (const tk_exception& e) {
         handler->handle(e, 0);
         // Only level 0 comes back from the handler.  Reaching this point means
         // the job stopped early (a failed connection, for one): that must not
         // end with the status of a completed conversion.
-        status = -1;
+        status = kslagent_status_failed;
     } catch (const std::exception& e) {
         fatal_exit(e.what());
     } catch (...) {
         fatal_exit("Unknown exception");
     }
+    handler->set_exit_notice(nullptr);
     converter.reset();
     handler.reset();
     logger.reset();
@@ -285,11 +317,9 @@ int kslagent_run(int argc, const char* const* argv, const std::function<void()>&
 
 int kslagent_main(int argc, const char* const* argv) {
     return kslagent_run(argc, argv, [] {
-        // The Oracle connection, the preparation of the destination and the
-        // conversion itself are not part of this build: say so rather than
-        // end as if the job were done.
-        fatal_exit(
-            "The Oracle connection is not available in this build of KSLAGENT: "
-            "no table was converted.");
+        kestrel_convertor& converter = kestrel_convertor::instance();
+        converter.connect_oracle_server();
+        converter.check_dest();
+        converter();
     });
 }

@@ -56,6 +56,18 @@ void process_tab_file(const std::string& path);
 // unless the converter is silent, and ends the process with status -1.
 [[noreturn]] void fatal_exit(const std::string& message);
 
+// Exit statuses: 0 when every table and record was converted; 1 when the
+// run finished after reporting table or record errors (or a listed table was
+// missing); 255 (-1) for usage errors and for failures that stop the job
+// before its end: a failed connection, a destination that cannot be
+// prepared, level-1 and level-2 errors.
+inline constexpr int kslagent_status_with_errors = 1;
+inline constexpr int kslagent_status_failed = -1;
+
+class kestrel_convertor;
+// The status after the job returned normally, from the converter's last run.
+int kslagent_exit_status(const kestrel_convertor& converter);
+
 // The program: returns the exit status (or ends the process earlier).
 int kslagent_main(int argc, const char* const* argv);
 
@@ -63,7 +75,9 @@ int kslagent_main(int argc, const char* const* argv);
 // (kslagent_main passes the Oracle connection and the conversion).  Builds
 // the logger, the error handler and the converter, parses, runs the job and
 // reports what escapes it; destroys the three objects in reverse order.
-// Returns 0 when the job ended normally and -1 when a level-0 error reached
-// this level: the job did not complete.  Levels 1 and 2 end the process in
-// the error handler; other exceptions through fatal_exit.
+// Prints the run's summary line unless silent, also when a level-1 or
+// level-2 error ends the process during the run.  Returns the status of
+// kslagent_exit_status, or -1 when a level-0 error reached this level: the
+// job did not complete.  Levels 1 and 2 end the process in the error
+// handler; other exceptions through fatal_exit.
 int kslagent_run(int argc, const char* const* argv, const std::function<void()>& job);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "tk_cmd_line.h"
 #include "tk_logger.h"
@@ -57,6 +58,12 @@ void error_handler::set_context(std::u16string_view table_name, int record_numbe
         narrow_context(tk_wformat(kContextChars, u"%s, record #%d", name.c_str(), record_number));
 }
 
+void error_handler::end_process() {
+    // The notice runs once: a failure inside it must not report again.
+    if (auto notice = std::exchange(exit_notice_, nullptr)) notice();
+    conv_exit(-1);
+}
+
 void error_handler::handle(const tk_exception& e, int /*may_go_on*/) {
     tk_log(2, "error_handler::handle");
     if (e.level() == 2) {
@@ -65,7 +72,7 @@ void error_handler::handle(const tk_exception& e, int /*may_go_on*/) {
         print(stdout, "Internal error: ");
         print(stdout, e.message());
         print(stdout, "\n");
-        conv_exit(-1);
+        end_process();
     }
     std::string text;
     if (!context_.empty()) text = context_ + ": ";
@@ -81,7 +88,7 @@ void error_handler::handle(const tk_exception& e, int /*may_go_on*/) {
     }
     if (e.level() == 1) {
         tk_log(1, "Got 1-level error");
-        conv_exit(-1);
+        end_process();
     }
     tk_log(1, "Got 0-level error");
 }

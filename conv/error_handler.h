@@ -57,9 +57,16 @@ class error_handler : public tk_singleton<error_handler> {
     // console leaves the map empty.
     std::map<uint32_t, std::function<void()>>& actions() { return actions_; }
 
+    // Runs after a level-1 or level-2 report, just before the process ends
+    // (the agent prints how far its run got); empty by default.
+    void set_exit_notice(std::function<void()> notice) { exit_notice_ = std::move(notice); }
+
   private:
+    [[noreturn]] void end_process();
+
     std::string context_;
     bool silent_ = false;
     std::map<uint32_t, std::function<void()>> actions_;
     tk_error_converter converter_;
+    std::function<void()> exit_notice_;
 };

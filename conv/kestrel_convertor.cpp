@@ -1,5 +1,6 @@
 #include "kestrel_convertor.h"
 
+#include "tk_exception.h"
 #include "tk_logger.h"
 #include "udb_profile.h"
 
@@ -9,6 +10,17 @@ kestrel_convertor::kestrel_convertor() {
 }
 
 kestrel_convertor::~kestrel_convertor() = default;
+
+void kestrel_convertor::operator()() {
+    convert(conv_run_policy::agent());
+}
+
+void kestrel_convertor::convert(const conv_run_policy& policy) {
+    tk_log(2, "kestrel_convertor::operator()");
+    udb_database* source = open_database();
+    TK_ASSERT(source != nullptr);
+    run(*source, policy);
+}
 
 bool kestrel_convertor::load_profile(const std::u16string& path) {
     const std::u16string profile_path = path;

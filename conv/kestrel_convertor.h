@@ -2,8 +2,11 @@
 // object that holds every setting of a conversion job.
 //
 // The one instance (tk_singleton) is built once per program run, after the
-// logger and the error handler.  This build holds the settings: the command
-// line, a profile file or the wizard's pages write them.  One thread.
+// logger and the error handler.  The command line, a profile file or the
+// wizard's pages write its settings; operator() converts the tables of the
+// open Oracle database into the destination folder.  The agent calls it on
+// its only thread, the wizard on a worker thread while its pages read the
+// progress fields (udb_converter.h).
 #pragma once
 
 #include <string>
@@ -22,6 +25,15 @@ class kestrel_convertor : public udb_converter,
     // Becomes the instance (a second live instance is an internal error).
     kestrel_convertor();
     ~kestrel_convertor() override;
+
+    // The whole conversion in the console agent's form: every table of the
+    // source when the table list is empty, a missing table reported, progress
+    // printed unless silent.  REQUIRES: a database is open (otherwise
+    // tk_mail_assertion).
+    void operator()() override;
+    // The same run with the steps of another program (the wizard's form:
+    // conv_run_policy::wizard()).
+    void convert(const conv_run_policy& policy);
 
     bool blob_to_memo() const { return blob_to_memo_; }
     void set_blob_to_memo(bool on) { blob_to_memo_ = on; }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "dbf_exception.h"
@@ -284,10 +285,26 @@ size_t number_chars(const ole_variant& value, char* buffer) {
 // every code page); false, with out untouched, otherwise.  Two plain loops
 // so that the compiler vectorises both.
 bool narrow_ascii(const char16_t* text, size_t n, unsigned char* out) {
-    char16_t any = 0;
-    for (size_t i = 0; i < n; ++i) any |= text[i];
-    if (any >= 0x80) return false;
-    for (size_t i = 0; i < n; ++i) out[i] = uint8_t(text[i]);
+    // Four units per 64-bit word: a unit of 0x80 or more shows in the mask,
+    // and the four low bytes are packed into one 32-bit store.  (Long memo
+    // texts pass through here.)  out may be partly written on false.
+    constexpr uint64_t kHigh = 0xFF80FF80FF80FF80ull;
+    size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 4 <= n; i += 4) {
+            uint64_t w;
+            std::memcpy(&w, text + i, sizeof w);
+            if ((w & kHigh) != 0) return false;
+            const uint32_t bytes = uint32_t(w & 0xFF) | uint32_t((w >> 8) & 0xFF00) |
+                                   uint32_t((w >> 16) & 0xFF0000) |
+                                   uint32_t((w >> 24) & 0xFF000000);
+            std::memcpy(out + i, &bytes, sizeof bytes);
+        }
+    }
+    for (; i < n; ++i) {
+        if (text[i] >= 0x80) return false;
+        out[i] = uint8_t(text[i]);
+    }
     return true;
 }
 
@@ -398,7 +415,14 @@ dbf_field_descriptor dbf_create_field(const t_ftd& ftd) {
     return dbf_make_descriptor("", type, uint8_t(width), uint8_t(decimals));
 }
 
-t_ftd dbf_ftd_from_descriptor(const dbf_field_descriptor7& fd) {
+std::u16string dbf_decode_name(std::string_view bytes, int code_page) {
+    // A code page without a converter (620, 895) cannot refuse the table for
+    // its field names: they are read in the ANSI code page then.
+    if (code_page != 0 && !tk_is_code_page_supported(code_page)) code_page = 0;
+    return tk_ansi_to_ucs2(bytes, code_page);
+}
+
+t_ftd dbf_ftd_from_descriptor(const dbf_field_descriptor7& fd, int code_page) {
     const char type = dbf_fd_type(fd);
     const uint32_t size = dbf_get_size_2(fd);
     const uint16_t vartype = dbf_get_vartype_2(fd);
@@ -410,8 +434,8 @@ t_ftd dbf_ftd_from_descriptor(const dbf_field_descriptor7& fd) {
         reserved = (size + decimals) * 256 + decimals;
         tk_log(1, "Got VT_DECIMAL(%d,%d)", int(size + decimals), int(decimals));
     }
-    t_ftd ftd(size, tk_ansi_to_ucs2(dbf_fd_name(fd)), vartype, false, false, ole_variant(),
-              reserved);
+    t_ftd ftd(size, dbf_decode_name(dbf_fd_name(fd), code_page), vartype, false, false,
+              ole_variant(), reserved);
     tk_wlog(2, u"Got field: %s, type=%c, size=%d", ftd.name, int(type), int(size));
     return ftd;
 }
@@ -424,6 +448,13 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
             tk_log(1, "Processing as DOUBLE");
             if (width >= 8) dbf_put_double(out, to_double_safe(value));
             zero_rest(out, 8, width);
+            return dbf_put_result::ok;
+        case 'O':
+            tk_log(1, "Processing as DOUBLE");
+            // All zero bytes are no number at all (they read as the empty value).
+            std::memset(out, 0, width);
+            if (width >= 8 && !value.is_empty())
+                dbf_put_sortable_double(out, to_double_safe(value));
             return dbf_put_result::ok;
         case 'L': {
             tk_log(1, "Processing as LOGICAL");
@@ -575,6 +606,43 @@ std::u16string dbf_decode_text(std::string_view bytes, int code_page) {
     return text;
 }
 
+namespace {
+
+// The nearest double of a whole number text ("1.5E+40", "-2,5"), or nullopt.
+std::optional<double> strict_double(std::string_view text) {
+    std::string copy(text);
+    for (char& c : copy)
+        if (c == ',') c = '.';
+    const char* first = copy.data();
+    const char* last = first + copy.size();
+    if (first != last && *first == '+') ++first;
+    double d = 0;
+    const auto r = std::from_chars(first, last, d);
+    if (r.ec != std::errc() || r.ptr != last) return std::nullopt;
+    return d;
+}
+
+// An 'N' or 'F' field: decimal text, right-aligned by this system and most
+// writers, left-aligned or NUL-padded by some.  A text without a digit (all
+// blanks, " .", "-") is no number, nor is one with asterisks (a number that
+// did not fit its field): the empty value.  A number beyond the field's type
+// (an integer wider than 64 bits, a text a DECIMAL cannot hold) reads as the
+// nearest double rather than as nothing.
+ole_variant decode_number(std::string_view text, const dbf_field_descriptor7& fd) {
+    tk_log(1, "Processing as NUMBER");
+    const size_t first = text.find_first_not_of(std::string_view(" \0", 2));
+    if (first == text.npos) return {};
+    text = text.substr(first, text.find_last_not_of(std::string_view(" \0", 2)) + 1 - first);
+    if (text.find('*') != text.npos || text.find_first_of("0123456789") == text.npos) return {};
+    ole_variant value = ole_variant::from_string(text, dbf_get_vartype_2(fd));
+    if (value.is_empty()) {
+        if (auto d = strict_double(text)) return ole_variant(*d);
+    }
+    return value;
+}
+
+}  // namespace
+
 ole_variant dbf_get_variant(std::string_view bytes, const dbf_field_descriptor7& fd,
                             int code_page, bool level7) {
     const char type = dbf_fd_type(fd);
@@ -615,6 +683,17 @@ ole_variant dbf_get_variant(std::string_view bytes, const dbf_field_descriptor7&
             const double rest = ms - (days + 1) * 86400000.0;
             return decode_datetime(uint32_t(dbf_julian_day_1 + days), uint32_t(rest));
         }
+        case 'O': {
+            tk_log(1, "Processing as DOUBLE");
+            if (bytes.size() < 8) return {};
+            // All zero bytes (a field never written) give a NaN: no number.
+            const double d = dbf_get_sortable_double(b);
+            if (std::isnan(d)) return {};
+            return ole_variant(d);
+        }
+        case 'N':
+        case 'F':
+            return decode_number(bytes, fd);
         case 'B': {
             tk_log(1, "Processing as DOUBLE");
             if (bytes.size() < 8) return {};
@@ -631,8 +710,6 @@ ole_variant dbf_get_variant(std::string_view bytes, const dbf_field_descriptor7&
         default: {
             std::string_view text = bytes;
             while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-            // Asterisks mark a number that did not fit its field.
-            if ((type == 'N' || type == 'F') && text.find('*') != text.npos) return {};
             return ole_variant::from_wstring(dbf_decode_text(text, code_page),
                                              dbf_get_vartype_2(fd));
         }

@@ -22,9 +22,14 @@ class old_memo_file;
 // decimals by the column's VARTYPE (name bytes left zero).
 dbf_field_descriptor dbf_create_field(const t_ftd& ftd);
 
-// The column an existing field describes (size, name from the ANSI code
-// page, VARTYPE, date kind or decimal precision in reserved).
-t_ftd dbf_ftd_from_descriptor(const dbf_field_descriptor7& fd);
+// The column an existing field describes (size, name in the table's code page
+// (0: the ANSI code page), VARTYPE, date kind or decimal precision in
+// reserved).
+t_ftd dbf_ftd_from_descriptor(const dbf_field_descriptor7& fd, int code_page = 0);
+
+// A field name's bytes as wide text in the table's code page; in the ANSI code
+// page when that code page has no converter.
+std::u16string dbf_decode_name(std::string_view bytes, int code_page);
 
 // Outcome of coding one value.
 enum class dbf_put_result {
@@ -49,7 +54,10 @@ std::string dbf_value_text(const ole_variant& value);
 
 // Decodes the bytes of a non-memo field into a value, texts from code_page
 // (0: the ANSI code page).  level7 reads 'I' and '+' as the big-endian,
-// sign-flipped integers of Level 7 tables and '@' as their time stamps.
+// sign-flipped integers of Level 7 tables; '@' and 'O' are always read as
+// their time stamps and sortable doubles.  'N' and 'F' are decimal texts
+// (VT_DECIMAL with decimals, an integer or a double by the width otherwise);
+// a blank one (no digit) is the empty value.
 // A text in a code page that cannot be converted (620 Mazovia, 895
 // Kamenicky) raises dbf_exception unless it is plain ASCII.
 ole_variant dbf_get_variant(std::string_view bytes, const dbf_field_descriptor7& fd,

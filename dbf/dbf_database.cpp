@@ -194,11 +194,21 @@ std::unique_ptr<udb_recordset> dbf_database::create_table(const std::u16string& 
     }
     const tk_local_time now = tk_now();
     const std::string image = dbf_build_table_image(std::move(fields), now.year, now.month, now.day);
-    {
-        auto file = dbf_file::create(dbf_system_path(get_full_table_name(name)));
-        file->put_at(0, image.data(), image.size());
+    // A table whose header or memo file could not be written (a full disk)
+    // is removed again: no reader could open what is left of it.
+    const std::string table_path = dbf_system_path(get_full_table_name(name));
+    try {
+        {
+            auto file = dbf_file::create(table_path);
+            file->put_at(0, image.data(), image.size());
+        }
+        if (has_memo) create_memo_file(name);
+    } catch (const tk_exception&) {
+        std::remove(table_path.c_str());
+        if (has_memo)
+            std::remove(dbf_system_path(get_full_table_name(name + u".dbt")).c_str());
+        throw;
     }
-    if (has_memo) create_memo_file(name);
     tk_wstring listed(name);
     listed.to_lower();
     tables_.push_back(listed);

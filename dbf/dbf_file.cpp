@@ -54,6 +54,11 @@ void dbf_file::put_at(uint64_t offset, const void* source, size_t length) {
     if (offset + length > size_) size_ = offset + length;
 }
 
+void dbf_file::set_size(uint64_t size) {
+    impl_->file.set_size(size);
+    size_ = size;
+}
+
 uint32_t dbf_file::get_u32(uint64_t offset) {
     unsigned char b[4];
     get_at(offset, b, 4);

@@ -43,6 +43,10 @@ public:
     // "Cannot write into file".
     void put_at(uint64_t offset, const void* source, size_t length);
 
+    // Cuts (or extends with zeros) the file to size bytes.  Failure:
+    // tk_exception "Cannot write into file".
+    void set_size(uint64_t size);
+
     uint32_t get_u32(uint64_t offset);
 
 private:

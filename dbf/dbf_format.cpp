@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "dbf_exception.h"
 #include "dbf_file.h"
@@ -10,22 +11,29 @@
 namespace {
 
 // VARTYPE numbers of the values a DBF field yields.
-constexpr uint16_t vt_i1 = 16, vt_i2 = 2, vt_i4 = 3, vt_i8 = 20, vt_r4 = 4, vt_r8 = 5,
+constexpr uint16_t vt_i1 = 16, vt_i2 = 2, vt_i4 = 3, vt_i8 = 20, vt_r8 = 5,
                    vt_cy = 6, vt_date = 7, vt_bstr = 8, vt_bool = 11, vt_decimal = 14,
                    vt_blob = 65;
 
 bool is_fixed_width_type(char type) {
     switch (type) {
-        case 'B': case 'D': case 'F': case 'I': case 'L': case 'N': case 'T': case 'Y':
+        case 'B': case 'D': case 'F': case 'I': case 'L': case 'N': case 'O': case 'T': case 'Y':
             return true;
         default:
             return false;
     }
 }
 
-[[noreturn]] void reject(const char* why) {
+[[noreturn]] void reject(const std::string& why) {
     tk_log(3, "%s", why);
     throw dbf_exception("File does not comply with DBF format");
+}
+
+// Types whose width is the 16-bit value of bytes 33 and 34 (character
+// fields and the types the reader does not know).
+bool has_wide_width(const dbf_field_descriptor7& fd) {
+    const char type = dbf_fd_type(fd);
+    return !is_fixed_width_type(type) && type != 'M';
 }
 
 struct codepage_entry {
@@ -40,7 +48,13 @@ constexpr codepage_entry codepages[] = {
     {0x03, 1252, "Windows ANSI"},
     {0x04, 10000, "Standard Macintosh"},
     {0x26, 866, "866 DOS Russian"},
-    {0x57, 1251, "1251 Windows ANSI"},
+    {0x4D, 936, "Chinese GBK (PRC)"},
+    {0x4E, 949, "Korean (ANSI/OEM)"},
+    {0x4F, 950, "Chinese Big 5 (Taiwan)"},
+    {0x50, 874, "Thai (ANSI/OEM)"},
+    // GIS programs write 0x57 for "ANSI" with Western texts, and the
+    // readers of their tables read it as 1252.
+    {0x57, 1252, "ANSI"},
     {0x64, 852, "Eastern European MS-DOS"},
     {0x65, 866, "Russian MS-DOS"},
     {0x66, 865, "Nordic MS-DOS"},
@@ -49,6 +63,12 @@ constexpr codepage_entry codepages[] = {
     {0x69, 620, "Mazovia (Polish) MS-DOS"},
     {0x6A, 737, "Greek MS-DOS (437G)"},
     {0x6B, 857, "Turkish MS-DOS"},
+    {0x78, 950, "Traditional Chinese (Hong Kong SAR, Taiwan) Windows"},
+    {0x79, 949, "Korean Windows"},
+    {0x7A, 936, "Chinese Simplified (PRC, Singapore) Windows"},
+    {0x7B, 932, "Japanese Windows"},
+    {0x7C, 874, "Thai Windows"},
+    {0x7D, 1255, "Hebrew Windows"},
     {0x7E, 1256, "Arabic Windows"},
     {0x96, 10007, "Russian Macintosh"},
     {0x97, 10029, "Eastern European Macintosh"},
@@ -143,7 +163,11 @@ uint16_t dbf_get_vartype_2(const dbf_field_descriptor7& fd) {
         // block reference); FoxPro, and this system, for an 8-byte double.
         case 'B': return fd[33] == 10 ? vt_blob : vt_r8;
         case 'D': case 'T': return vt_date;
-        case 'F': return vt_r4;
+        // Decimal text like 'N', read exactly: a DECIMAL holds up to 29
+        // digits, wider fields fall back to doubles.
+        case 'F': return fd[33] <= dbf_decimal_digits ? vt_decimal : vt_r8;
+        // Level 7 doubles.
+        case 'O': return vt_r8;
         case 'G': case 'P':
             tk_log(1, "Got BINARY data type");
             return vt_blob;
@@ -273,18 +297,30 @@ dbf_table_layout dbf_read_layout(dbf_file& file) {
             std::memcpy(fd.data(), bytes + pos, dbf_fd_size);
             fd7 = dbf_normalise(fd);
         }
-        const uint32_t width = dbf_storage_width(fd7);
-        // A field reaching past the record length would make every later read
-        // of it leave the record: such a descriptor area is not trusted further.
-        if (width > room || offset > room - width) {
-            tk_log(1, "Field #%d does not fit into the record, ignoring the rest", int(i + 1));
-            break;
+        uint32_t width = dbf_storage_width(fd7);
+        if (width > room - offset && has_wide_width(fd7) && fd7[33] <= room - offset) {
+            // A spreadsheet program keeps the decimal count of its character
+            // fields in byte 17 (34 here), which is otherwise the high byte of
+            // their width: when the 16-bit width cannot be meant, byte 16 is.
+            tk_log(1, "Field #%d: width %d does not fit, taking %d", int(i + 1), int(width),
+                   int(fd7[33]));
+            fd7[34] = 0;
+            width = dbf_storage_width(fd7);
+        }
+        // A field reaching past the record length cannot be read: the
+        // descriptors and the record length contradict each other.
+        if (width > room - offset) {
+            reject("Field #" + std::to_string(i + 1) + " (" + dbf_fd_name(fd7) + ") of " +
+                   std::to_string(width) + " bytes does not fit into the record of " +
+                   std::to_string(h.record_length) + " bytes");
         }
         layout.fields.push_back(fd7);
         layout.offsets.push_back(offset);
         layout.widths.push_back(width);
         offset += width;
     }
+    // A record of no values: no descriptor was readable.
+    if (layout.fields.empty()) reject("No field descriptor");
     return layout;
 }
 
@@ -411,4 +447,20 @@ void dbf_put_int32(unsigned char* destination, int32_t value) {
 void dbf_put_datetime(unsigned char* destination, int64_t julian_day, uint32_t milliseconds) {
     dbf_put_le32(destination, uint32_t(julian_day));
     dbf_put_le32(destination + 4, milliseconds);
+}
+
+void dbf_put_sortable_double(unsigned char* destination, double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, 8);
+    bits = (bits >> 63) != 0 ? ~bits : bits ^ (uint64_t(1) << 63);
+    for (int i = 0; i < 8; ++i) destination[i] = uint8_t(bits >> (56 - 8 * i));
+}
+
+double dbf_get_sortable_double(const unsigned char* source) {
+    uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i) bits = (bits << 8) | source[i];
+    bits = (bits >> 63) != 0 ? bits ^ (uint64_t(1) << 63) : ~bits;
+    double value;
+    std::memcpy(&value, &bits, 8);
+    return value;
 }

@@ -22,6 +22,8 @@ inline constexpr size_t dbf_header7_size = 68;
 inline constexpr size_t dbf_fd_size = 32;
 inline constexpr size_t dbf_fd7_size = 48;
 inline constexpr unsigned char dbf_terminator = 0x0D;
+// The widest 'F' field read as VT_DECIMAL (the digits a DECIMAL holds).
+inline constexpr unsigned dbf_decimal_digits = 29;
 // Julian day number of 1 January of year 1 (proleptic Gregorian).
 inline constexpr int64_t dbf_julian_day_1 = 1721426;
 
@@ -53,7 +55,7 @@ inline uint8_t dbf_fd_decimals(const dbf_field_descriptor7& fd) { return fd[34];
 std::string dbf_fd_name(const dbf_field_descriptor7& fd);
 
 // The width a reader gives a field: byte 16 (32-byte) or 33 (48-byte) for the
-// types B D F I L N T Y, 0 for M, a 16-bit width for every other type.
+// types B D F I L N O T Y, 0 for M, a 16-bit width for every other type.
 uint32_t dbf_get_size_1(const dbf_field_descriptor& fd);
 uint32_t dbf_get_size_2(const dbf_field_descriptor7& fd);
 // The bytes a field occupies in a record: the width above, except that a
@@ -108,8 +110,11 @@ int dbf_codepage_for_language_driver(std::string_view name);
 
 // Checks the header of an open table file and reads its descriptors.  Raises
 // dbf_exception "File does not comply with DBF format" for a file too small,
-// an impossible header or a file shorter than its records.  Never reads
-// outside the file or the header area.
+// an impossible header, a file shorter than its records, a field that does
+// not fit into the record (logged with its name) and a table without fields.
+// A character field whose 16-bit width does not fit while byte 16 alone does
+// takes byte 16 (its descriptor's byte 34 is cleared).  Never reads outside
+// the file or the header area.
 dbf_table_layout dbf_read_layout(dbf_file& file);
 
 // Writer.  A descriptor of the given type, width and decimals, name bytes
@@ -146,3 +151,8 @@ void dbf_put_date_text(unsigned char* destination, size_t width, std::string_vie
 void dbf_put_double(unsigned char* destination, double value);
 void dbf_put_int32(unsigned char* destination, int32_t value);
 void dbf_put_datetime(unsigned char* destination, int64_t julian_day, uint32_t milliseconds);
+//   Level 7 'O' doubles, in the form that sorts as bytes: big-endian, the
+//   sign bit flipped for positive numbers, every bit inverted for negative
+//   ones (-199.99 is 3F 97 00 51 EB 85 1E B7).
+void dbf_put_sortable_double(unsigned char* destination, double value);
+double dbf_get_sortable_double(const unsigned char* source);

@@ -31,12 +31,13 @@ std::string read_until(dbf_file& file, uint64_t position, char stop) {
 }
 
 // Reads a memo of a length-prefixed layout (dBASE IV, FoxPro): the checks
-// shared by both.  A length beyond the file or negative yields "".
+// shared by both.  A length beyond the file or negative is a memo that cannot
+// be read: its text is not there.
 std::string read_sized(dbf_file& file, uint64_t position, int64_t length) {
     tk_log(1, "MEMO length=%d", int(length));
     if (length < 0 || uint64_t(length) > file.size() - (position + 8)) {
         tk_log(1, "MEMO has invalid size");
-        return {};
+        read_failed();
     }
     if (length == 0) {
         tk_log(1, "Got empty MEMO");
@@ -53,13 +54,7 @@ std::string read_sized(dbf_file& file, uint64_t position, int64_t length) {
 
 }  // namespace
 
-dbf_memo_file::dbf_memo_file(std::unique_ptr<dbf_file> file) : file_(std::move(file)) {
-    tk_log(2, "dbf_memo_file::ctor");
-}
-
-dbf_memo_file::~dbf_memo_file() = default;
-
-uint32_t dbf_memo_file::get_block_number(std::string_view field) {
+uint32_t dbf_text_block_number(std::string_view field) {
     size_t i = 0;
     while (i < field.size() && (field[i] == ' ' || field[i] == '\t')) ++i;
     if (i < field.size() && field[i] == '+') ++i;
@@ -75,6 +70,38 @@ uint32_t dbf_memo_file::get_block_number(std::string_view field) {
         return 0;
     }
     return uint32_t(value);
+}
+
+uint32_t dbf_memo_block(dbf_memo_type type, std::string_view field) {
+    switch (type) {
+        case dbf_memo_none:
+            return 0;
+        case dbf_memo_smt:
+            if (field.size() < 10 || field.find_first_not_of(' ') == field.npos) {
+                tk_log(1, "No MEMO block!");
+                return 0;
+            }
+            return dbf_le32(reinterpret_cast<const unsigned char*>(field.data()) + 6);
+        case dbf_memo_vfp:
+        case dbf_memo_dct:
+            // Visual FoxPro stores the block as a 4-byte integer in an M4
+            // field, also in database containers; FoxPro 2 writes digits.
+            if (field.size() == 4)
+                return dbf_le32(reinterpret_cast<const unsigned char*>(field.data()));
+            return dbf_text_block_number(field);
+        default:
+            return dbf_text_block_number(field);
+    }
+}
+
+dbf_memo_file::dbf_memo_file(std::unique_ptr<dbf_file> file) : file_(std::move(file)) {
+    tk_log(2, "dbf_memo_file::ctor");
+}
+
+dbf_memo_file::~dbf_memo_file() = default;
+
+uint32_t dbf_memo_file::get_block_number(std::string_view field) {
+    return dbf_text_block_number(field);
 }
 
 void dbf_memo_file::write_memo(uint32_t block, std::string_view text) {
@@ -206,7 +233,7 @@ std::string dbt_memo_file::read_memo(uint32_t block) {
     tk_log(1, "Reading MEMO at position=%lld", (long long)position);
     if (position + 8 > file_->size()) {
         tk_log(1, "Reading MEMO out of range");
-        return {};
+        read_failed();
     }
     const int64_t length = int64_t(file_->get_u32(position + 4)) - 8;
     return read_sized(*file_, position, length);
@@ -228,11 +255,7 @@ fpt_memo_file::fpt_memo_file(const std::string& path, dbf_memo_type memo_type)
 }
 
 uint32_t fpt_memo_file::get_block_number(std::string_view field) {
-    // Visual FoxPro stores the block as a 4-byte integer in an M4 field, also
-    // in database containers (type 12); FoxPro 2 writes decimal digits.
-    if ((memo_type_ == dbf_memo_vfp || memo_type_ == dbf_memo_dct) && field.size() == 4)
-        return dbf_le32(reinterpret_cast<const unsigned char*>(field.data()));
-    return dbf_memo_file::get_block_number(field);
+    return dbf_memo_block(memo_type_, field);
 }
 
 std::string fpt_memo_file::read_memo(uint32_t block) {
@@ -241,15 +264,15 @@ std::string fpt_memo_file::read_memo(uint32_t block) {
     tk_log(1, "Reading MEMO at position=%lld", (long long)position);
     if (position + 8 > file_->size()) {
         tk_log(1, "Reading MEMO out of range");
-        return {};
+        read_failed();
     }
     unsigned char head[8];
     file_->get_at(position, head, sizeof head);
     const int64_t length = dbf_be32(head + 4);
     tk_log(1, "memo_len=%d", int(length));
+    // The stored length is the memo's: pictures and binary memos hold zero
+    // bytes, and the text of a memo may too.
     std::string text = read_sized(*file_, position, length);
-    const size_t nul = text.find('\0');
-    if (nul != text.npos) text.resize(nul);
     tk_log(1, "fpt_memo_file::read_memo - END");
     return text;
 }
@@ -265,11 +288,7 @@ smt_memo_file::smt_memo_file(const std::string& path)
 }
 
 uint32_t smt_memo_file::get_block_number(std::string_view field) {
-    if (field.size() < 10 || field.find_first_not_of(' ') == field.npos) {
-        tk_log(1, "No MEMO block!");
-        return 0;
-    }
-    return dbf_le32(reinterpret_cast<const unsigned char*>(field.data()) + 6);
+    return dbf_memo_block(dbf_memo_smt, field);
 }
 
 std::string smt_memo_file::read_memo(uint32_t block) {

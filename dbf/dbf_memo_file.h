@@ -5,8 +5,9 @@
 // dbt_memo_file (dBASE IV), fpt_memo_file (FoxPro, Visual FoxPro) and
 // smt_memo_file (SMT) are read only.  Each object owns its open file.  Every
 // read is checked against the file size first, so a hostile block number or
-// length yields an exception or an empty text, never a read outside the file
-// or an allocation larger than the file.  One thread at a time.
+// length yields dbf_exception "Failed to read MEMO field", never a read
+// outside the file or an allocation larger than the file.  One thread at a
+// time.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +28,8 @@ public:
     // field as a decimal number ("Invalid MEMO block!" and 0 when it is not).
     virtual uint32_t get_block_number(std::string_view field_bytes);
     // The memo text (raw bytes, in the table's code page) at a block.
-    // Failure: dbf_exception "Failed to read MEMO field" where the format says.
+    // Failure: dbf_exception "Failed to read MEMO field" for a block past the
+    // end of the file, a length that runs past it or a failed read.
     virtual std::string read_memo(uint32_t block) = 0;
     // Writes a memo at a block; only the dBASE III file writes.
     virtual void write_memo(uint32_t block, std::string_view text);
@@ -97,7 +99,8 @@ private:
 };
 
 // FoxPro memo file: big-endian next free block (0..3) and block size (6..7);
-// a memo block starts with a 4-byte type and a big-endian text length.
+// a memo block starts with a 4-byte type and a big-endian length, which the
+// memo's bytes fill (zero bytes included).
 class fpt_memo_file : public dbf_memo_file {
 public:
     fpt_memo_file(const std::string& path, dbf_memo_type memo_type);
@@ -123,6 +126,13 @@ public:
 private:
     uint32_t block_size_ = 0;
 };
+
+// The block a memo field's bytes refer to in a memo file of the given type
+// (as that file's get_block_number gives it); 0 for none.
+uint32_t dbf_memo_block(dbf_memo_type type, std::string_view field_bytes);
+// The block of a field holding it as decimal digits ("Invalid MEMO block!"
+// and 0 when it holds none).
+uint32_t dbf_text_block_number(std::string_view field_bytes);
 
 // The memo file serving a table of the given memo type, opened on the given
 // companion path; nullptr for dbf_memo_none.  A missing companion raises

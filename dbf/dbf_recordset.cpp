@@ -10,6 +10,7 @@
 #include "dbf_memo_file.h"
 #include "dbf_record.h"
 #include "tk_codepage.h"
+#include "tk_exception.h"
 #include "tk_logger.h"
 #include "tk_path.h"
 #include "tk_string.h"
@@ -38,9 +39,11 @@ dbf_recordset::dbf_recordset(const std::string& path, std::u16string name, int o
     }
     layout_ = dbf_read_layout(*file_);
     header_read_ = true;
+    // Field names are in the table's code page, as its texts are.
+    const int names_code_page = get_codepage();
     for (const auto& fd : layout_.fields) {
         tk_log(2, "dbf_recordset::fd7_post_process");
-        t_ftd& ftd = schema_.add(dbf_ftd_from_descriptor(fd));
+        t_ftd& ftd = schema_.add(dbf_ftd_from_descriptor(fd, names_code_page));
         names_.push_back(ftd.name);
     }
     memo_type_ = dbf_get_memo_type(layout_.header);
@@ -49,6 +52,13 @@ dbf_recordset::dbf_recordset(const std::string& path, std::u16string name, int o
         init_memo_file();
     } catch (const dbf_no_memo_exception& e) {
         tk_log(3, "%s", e.message());
+        memo_unreadable_ = e.message();
+    } catch (const dbf_exception& e) {
+        // A memo file that cannot be read costs the memo values, not the
+        // table: each lost memo is reported with its record.
+        tk_log(3, "ERROR: %s: %s", path, e.message());
+        memo_unreadable_ = e.message();
+        memo_broken_ = true;
     }
     set_counter(layout_.header.record_count);
     tk_log(1, "Table has %d records, code page %d", int(layout_.header.record_count),
@@ -135,6 +145,9 @@ int dbf_recordset::get_codepage() const {
 old_memo_file* dbf_recordset::memo_writer() {
     if (memo_type_ != dbf_memo_old)
         throw dbf_exception("Memo fields of this table format cannot be written");
+    // A memo file that could not be read is not replaced by an empty one: its
+    // memos would be lost.
+    if (memo_broken_) throw dbf_exception(memo_unreadable_);
     if (memo_ == nullptr) memo_ = old_memo_file::create(companion_path("dbt"));
     return static_cast<old_memo_file*>(memo_.get());
 }
@@ -204,7 +217,19 @@ void dbf_recordset::flush() {
     if (pending_count_ == 0) return;
     const uint64_t at = uint64_t(layout_.header.header_length) +
                         uint64_t(layout_.header.record_count) * layout_.header.record_length;
-    file_->put_at(at, pending_.get(), pending_size_);
+    try {
+        file_->put_at(at, pending_.get(), pending_size_);
+    } catch (const tk_exception&) {
+        // A short write (a full disk) leaves part of the batch after the
+        // counted records: cut it off, so that the file holds exactly the
+        // records its header counts.  The batch stays for a later flush.
+        try {
+            file_->set_size(at);
+        } catch (const tk_exception& e) {
+            tk_log(3, "ERROR: %s could not be cut back to its records: %s", path_, e.what());
+        }
+        throw;
+    }
     // Only now that the records are on disk may the header count them.
     const uint32_t count = layout_.header.record_count + pending_count_;
     unsigned char word[4];
@@ -227,7 +252,12 @@ udb_record* dbf_recordset::get_item() {
     file_->get_at(uint64_t(layout_.header.header_length) + uint64_t(cursor_) * length,
                   bytes.data(), length);
     current_.reset();
-    current_ = std::make_unique<dbf_record>(bytes, layout_, names_, memo_.get(), get_codepage());
+    memo_access_.type = memo_type_;
+    memo_access_.file = memo_.get();
+    memo_access_.unreadable = memo_unreadable_;
+    current_ = std::make_unique<dbf_record>(bytes, layout_, names_, memo_access_, get_codepage(),
+                                            dbf_record_place{name_, cursor_ + 1});
+    for (const dbf_exception& e : current_->reports()) tk_log(3, "ERROR: %s", e.message());
     return current_.get();
 }
 

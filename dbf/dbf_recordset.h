@@ -18,12 +18,12 @@
 #include <vector>
 
 #include "dbf_format.h"
+#include "dbf_record.h"
 #include "udb_recordset.h"
 
 class dbf_file;
 class dbf_memo_file;
 class old_memo_file;
-class dbf_record;
 
 class dbf_recordset : public udb_recordset {
 public:
@@ -36,7 +36,9 @@ public:
     // caller's code-page mark that replaces the file's own when not 0.
     // Failures: tk_exception when the file does not open, dbf_exception
     // "File does not comply with DBF format" for a broken header.  A missing
-    // memo file is logged and the table is read without memos.
+    // or unreadable memo file is logged and the table is read without memos
+    // (each lost memo reported with its record); an unreadable one is not
+    // written into.  Field names are read in the table's code page.
     dbf_recordset(const std::string& path, std::u16string name, int open_mode,
                   uint8_t codepage_mark);
     ~dbf_recordset() override;
@@ -46,8 +48,10 @@ public:
     // the rest of the record is written, the record counts, and then a
     // dbf_exception (level 0) names the table, the record and the field.
     void append_record(const udb_record& record) override;
-    // The current record, owned by the recordset; nullptr at the end.
-    // Failures: dbf_exception for an unreadable memo or text.
+    // The current record, owned by the recordset; nullptr at the end.  A memo
+    // that cannot be read reads as empty: the record's reports() name it, and
+    // they are logged at level 3.  Failures: dbf_exception for a text in a
+    // code page without converter.
     udb_record* get_item() override;
     bool is_eof() override;
     void next() override;
@@ -83,6 +87,11 @@ private:
     std::vector<std::u16string> names_;
     dbf_memo_type memo_type_ = dbf_memo_none;
     std::unique_ptr<dbf_memo_file> memo_;
+    // Why the memo file cannot be read (empty when it can or none is due),
+    // and whether it exists but is broken.
+    std::string memo_unreadable_;
+    bool memo_broken_ = false;
+    dbf_memo_access memo_access_;
     bool header_read_ = false;
     uint32_t cursor_ = 0;
     std::unique_ptr<dbf_record> current_;

@@ -6,8 +6,11 @@
 #include <atomic>
 #include <clocale>
 #include <cstdlib>
+#include <initializer_list>
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -61,13 +64,98 @@ converter_ptr open_converter(int code_page) {
     return U_FAILURE(status) ? nullptr : std::move(converter);
 }
 
+// A byte whose character in ICU's table differs from the one the Windows
+// table of the same code page gives it.
+struct windows_patch {
+    unsigned char byte;
+    char16_t character;
+};
+
+// Bytes where ICU's IBM tables of DOS code pages differ from the Windows
+// tables (Windows maps 0xE6 of code page 437 to the micro sign, ICU to the
+// Greek mu).  DBF files written on Windows follow the Windows tables.
+struct fixed_patch {
+    int code_page;
+    windows_patch patch;
+};
+const fixed_patch kWindowsPatches[] = {
+    {437, {0xE6, u'\u00B5'}}, {860, {0xE6, u'\u00B5'}}, {861, {0xE6, u'\u00B5'}},
+    {862, {0xE6, u'\u00B5'}}, {863, {0xE6, u'\u00B5'}}, {865, {0xE6, u'\u00B5'}},
+    {852, {0xAA, u'\u00AC'}}, {869, {0x88, u'\u00B7'}}, {869, {0xEF, u'\u0384'}},
+};
+
+// One code page's conversion for one thread: ICU's converter and what makes
+// it give the Windows results.
+struct code_page_state {
+    converter_ptr converter;
+    // Bytes decoded (and characters encoded) as Windows does, not as ICU does.
+    std::vector<windows_patch> patches;
+    // Single-byte code pages: the character of every byte, patches included,
+    // so that decoding is a table lookup (these conversions are stateless).
+    // Empty for the others.
+    std::u16string byte_table;
+};
+
+// ICU's character for one byte alone, or 0 when it gives none or several.
+char16_t icu_character(UConverter* converter, unsigned char byte) {
+    ucnv_reset(converter);
+    const char in = static_cast<char>(byte);
+    UChar out[4];
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t n = ucnv_toUChars(converter, out, 4, &in, 1, &status);
+    ucnv_reset(converter);
+    return U_SUCCESS(status) && n == 1 ? static_cast<char16_t>(out[0]) : 0;
+}
+
+std::unique_ptr<code_page_state> open_state(int code_page) {
+    auto state = std::make_unique<code_page_state>();
+    state->converter = open_converter(code_page);
+    UConverter* converter = state->converter.get();
+    if (converter == nullptr) return state;
+    for (const fixed_patch& p : kWindowsPatches) {
+        if (p.code_page == code_page) state->patches.push_back(p.patch);
+    }
+    // ICU's IBM tables of the PC code pages (437, 850, 866, ..., and 932)
+    // rotate three control codes, as IBM's own conversions do: 0x1A reads as
+    // U+001C, 0x1C as U+007F and 0x7F as U+001A.  The Windows tables map the
+    // whole ASCII range unchanged, and so do DBF files: undo the rotation
+    // wherever ICU applies it.  None of the three is a trail byte of a
+    // double-byte code page, so the runs between them convert on their own.
+    if (icu_character(converter, 0x1A) == u'\u001C' &&
+        icu_character(converter, 0x1C) == u'\u007F' &&
+        icu_character(converter, 0x7F) == u'\u001A') {
+        for (unsigned char b : {0x1A, 0x1C, 0x7F}) state->patches.push_back({b, char16_t(b)});
+    }
+    if (ucnv_getMaxCharSize(converter) == 1) {
+        std::u16string table(256, u'\0');
+        bool complete = true;
+        for (int b = 0; b < 256 && complete; ++b) {
+            table[b] = icu_character(converter, static_cast<unsigned char>(b));
+            complete = table[b] != 0 || b == 0;
+        }
+        if (complete) {
+            for (const windows_patch& p : state->patches) table[p.byte] = p.character;
+            state->byte_table = std::move(table);
+        }
+    }
+    return state;
+}
+
 // Converters are not thread-safe; each thread keeps its own, opened once.
-UConverter* converter_for(int code_page) {
-    thread_local std::map<int, converter_ptr> cache;
+// nullptr when ICU does not know the code page.
+code_page_state* state_for(int code_page) {
+    thread_local std::map<int, std::unique_ptr<code_page_state>> cache;
     auto it = cache.find(code_page);
-    if (it == cache.end()) it = cache.emplace(code_page, open_converter(code_page)).first;
-    if (it->second) ucnv_reset(it->second.get());
-    return it->second.get();
+    if (it == cache.end()) it = cache.emplace(code_page, open_state(code_page)).first;
+    code_page_state* state = it->second.get();
+    if (!state->converter) return nullptr;
+    ucnv_reset(state->converter.get());
+    return state;
+}
+
+UConverter* converter_for(int code_page) {
+    code_page_state* state = state_for(code_page);
+    return state != nullptr ? state->converter.get() : nullptr;
 }
 
 int resolve(int code_page) { return code_page == tk_cp_acp ? tk_ansi_code_page() : code_page; }
@@ -163,39 +251,18 @@ std::optional<std::u16string> icu_decode(std::string_view bytes, int code_page) 
     return out;
 }
 
-// Bytes where ICU's IBM tables differ from the Windows tables of the same DOS
-// code page (Windows maps 0xE6 of code page 437 to the micro sign, ICU to the
-// Greek mu).  DBF files written on Windows follow the Windows tables.
-struct windows_patch {
-    int code_page;
-    unsigned char byte;
-    char16_t character;
-};
-const windows_patch kWindowsPatches[] = {
-    {437, 0xE6, u'\u00B5'}, {860, 0xE6, u'\u00B5'}, {861, 0xE6, u'\u00B5'},
-    {862, 0xE6, u'\u00B5'}, {863, 0xE6, u'\u00B5'}, {865, 0xE6, u'\u00B5'},
-    {852, 0xAA, u'\u00AC'}, {869, 0x88, u'\u00B7'}, {869, 0xEF, u'\u0384'},
-};
-
-bool has_patches(int code_page) {
-    for (const windows_patch& p : kWindowsPatches) {
-        if (p.code_page == code_page) return true;
-    }
-    return false;
-}
-
 // The patched byte for a character, or -1.
-int patched_byte(int code_page, char16_t c) {
-    for (const windows_patch& p : kWindowsPatches) {
-        if (p.code_page == code_page && p.character == c) return p.byte;
+int patched_byte(const code_page_state& state, char16_t c) {
+    for (const windows_patch& p : state.patches) {
+        if (p.character == c) return p.byte;
     }
     return -1;
 }
 
 // The patched character for a byte, or 0.
-char16_t patched_character(int code_page, unsigned char b) {
-    for (const windows_patch& p : kWindowsPatches) {
-        if (p.code_page == code_page && p.byte == b) return p.character;
+char16_t patched_character(const code_page_state& state, unsigned char b) {
+    for (const windows_patch& p : state.patches) {
+        if (p.byte == b) return p.character;
     }
     return 0;
 }
@@ -204,13 +271,15 @@ char16_t patched_character(int code_page, unsigned char b) {
 
 std::optional<std::string> tk_encode(std::u16string_view text, int code_page) {
     code_page = resolve(code_page);
-    if (!has_patches(code_page)) return icu_encode(text, code_page);
+    const code_page_state* state = state_for(code_page);
+    if (state == nullptr) return std::nullopt;
+    if (state->patches.empty()) return icu_encode(text, code_page);
     // Runs between patched characters go through ICU; the patched ones are
     // written directly.
     std::string out;
     size_t start = 0;
     for (size_t i = 0; i <= text.size(); ++i) {
-        const int byte = i < text.size() ? patched_byte(code_page, text[i]) : -1;
+        const int byte = i < text.size() ? patched_byte(*state, text[i]) : -1;
         if (byte < 0 && i < text.size()) continue;
         auto run = icu_encode(text.substr(start, i - start), code_page);
         if (!run) return std::nullopt;
@@ -223,13 +292,21 @@ std::optional<std::string> tk_encode(std::u16string_view text, int code_page) {
 
 std::optional<std::u16string> tk_decode(std::string_view bytes, int code_page) {
     code_page = resolve(code_page);
-    if (!has_patches(code_page)) return icu_decode(bytes, code_page);
+    const code_page_state* state = state_for(code_page);
+    if (state == nullptr) return std::nullopt;
+    if (!state->byte_table.empty()) {
+        std::u16string out(bytes.size(), u'\0');
+        const char16_t* table = state->byte_table.data();
+        for (size_t i = 0; i < bytes.size(); ++i)
+            out[i] = table[static_cast<unsigned char>(bytes[i])];
+        return out;
+    }
+    if (state->patches.empty()) return icu_decode(bytes, code_page);
     std::u16string out;
     size_t start = 0;
     for (size_t i = 0; i <= bytes.size(); ++i) {
         const char16_t c =
-            i < bytes.size() ? patched_character(code_page, static_cast<unsigned char>(bytes[i]))
-                             : 0;
+            i < bytes.size() ? patched_character(*state, static_cast<unsigned char>(bytes[i])) : 0;
         if (c == 0 && i < bytes.size()) continue;
         auto run = icu_decode(bytes.substr(start, i - start), code_page);
         if (!run) return std::nullopt;

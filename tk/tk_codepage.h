@@ -8,7 +8,10 @@
 // C/POSIX locale).  Code page 0 always means "the ANSI code page"; 65001 is
 // UTF-8.  Conversions substitute characters that a code page cannot hold ("?")
 // and malformed input (U+FFFD), as the Windows conversions do; they fail only
-// when a code page is not known.  Thread-safe.
+// when a code page is not known.  Where ICU's IBM tables of the DOS code pages
+// differ from the Windows tables (the control codes 0x1A, 0x1C and 0x7F, a few
+// letters), the Windows mapping holds, so that their whole ASCII range maps
+// unchanged.  Thread-safe.
 #pragma once
 
 #include <optional>

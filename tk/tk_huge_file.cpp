@@ -19,7 +19,15 @@ bool offset_fits(uint64_t offset, size_t length) {
            length <= static_cast<uint64_t>(INT64_MAX) - offset;
 }
 
+tk_write_hook g_write_hook = nullptr;
+
 }  // namespace
+
+tk_write_hook tk_set_write_hook(tk_write_hook hook) {
+    const tk_write_hook previous = g_write_hook;
+    g_write_hook = hook;
+    return previous;
+}
 
 tk_huge_file::tk_huge_file(const std::string& name, bool writable) : name_(name) {
     open(writable);
@@ -110,11 +118,25 @@ void tk_huge_file::put_at(uint64_t offset, const void* source, size_t length) {
     if (!offset_fits(offset, length)) throw tk_exception("Cannot write into file", 1);
     const auto* in = static_cast<const unsigned char*>(source);
     size_t done = 0;
+    size_t allowed = length;
+    int injected_error = 0;
+    if (g_write_hook != nullptr) {
+        const tk_write_limit limit = g_write_hook(name_, offset, length);
+        if (limit.allowed < length) {
+            allowed = limit.allowed;
+            injected_error = limit.error_number;
+        }
+    }
     // pwrite may write less than asked (a signal, a full disk): go on with the
     // rest; when no progress is possible the short write is a failure, since
     // the caller's record would otherwise be silently cut.
     while (done < length) {
-        const ssize_t n = pwrite(fd_, in + done, length - done, static_cast<off_t>(offset + done));
+        if (done == allowed) {
+            errno = injected_error;
+            tk_log(2, "data_length != dwBytesWritten");
+            throw tk_exception("Cannot write into file", 1);
+        }
+        const ssize_t n = pwrite(fd_, in + done, allowed - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (done > 0) tk_log(2, "data_length != dwBytesWritten");

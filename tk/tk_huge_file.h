@@ -16,6 +16,21 @@
 #include <cstdint>
 #include <string>
 
+// Write-failure injection, for tests of full disks and failing devices.
+// While a hook is set it is asked before each write how many of its bytes may
+// reach the file: when fewer than asked, only those are written and the write
+// then fails as a short system write does ("Cannot write into file"), with
+// errno set to error_number (ENOSPC for a full disk).
+struct tk_write_limit {
+    size_t allowed;
+    int error_number;
+};
+using tk_write_hook = tk_write_limit (*)(const std::string& file_name, uint64_t offset,
+                                         size_t length);
+// Installs hook (nullptr: none); returns the previous one.  Not thread-safe:
+// set it while no file is being written.
+tk_write_hook tk_set_write_hook(tk_write_hook hook);
+
 class tk_huge_file {
   public:
     // Opens the file for reading, or for reading and writing; a missing file

@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #if defined(_WIN32)
+#include <io.h>
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -42,6 +44,14 @@ std::string tk_system_error_text(int error_number) {
 }
 
 int tk_last_system_error() { return errno; }
+
+bool tk_stdout_is_terminal() {
+#if defined(_WIN32)
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(STDOUT_FILENO) == 1;
+#endif
+}
 
 tk_local_time tk_now() {
     using namespace std::chrono;

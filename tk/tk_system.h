@@ -15,6 +15,10 @@ std::string tk_system_error_text(int error_number);
 // The calling thread's last system error number (errno).
 int tk_last_system_error();
 
+// Whether the process's standard output is a terminal (and not a file or a
+// pipe), so that a line may be rewritten in place.
+bool tk_stdout_is_terminal();
+
 struct tk_local_time {
     int year, month, day, hour, minute, second, milliseconds, day_of_week;
 };

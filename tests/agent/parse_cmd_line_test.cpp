@@ -139,7 +139,8 @@ TEST_F(parse_cmd_line_test, profile_replaces_the_command_line_oracle_settings) {
     EXPECT_TRUE(converter_->blob_to_memo());
     EXPECT_EQ(converter_->user(), u"puser");  // "--oraclu=" dropped
     EXPECT_EQ(converter_->password(), u"ppass");
-    EXPECT_EQ(converter_->database(), u"");  // "--src=" dropped
+    // "--src=" dropped: the profile's "src" is the connect identifier.
+    EXPECT_EQ(converter_->database(), u"FROMPROFILE");
     EXPECT_EQ(converter_->table_list(), (std::vector<std::u16string>{u"A", u"B"}));
     EXPECT_EQ(converter_->name_map().at(u"C"), u"RENAMED");
 }

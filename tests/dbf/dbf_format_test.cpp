@@ -179,7 +179,8 @@ TEST(DbfDescriptors, VarTypes) {
         uint8_t width, decimals;
         uint16_t vartype;
     } cases[] = {
-        {'B', 8, 0, 5},   {'B', 10, 0, 65}, {'D', 8, 0, 7},   {'T', 8, 0, 7},   {'F', 20, 0, 4},
+        {'B', 8, 0, 5},   {'B', 10, 0, 65}, {'D', 8, 0, 7},   {'T', 8, 0, 7},   {'F', 20, 0, 14},
+        {'F', 20, 18, 14}, {'F', 29, 2, 14}, {'F', 30, 2, 5}, {'O', 8, 0, 5},
         {'G', 10, 0, 65}, {'P', 10, 0, 65}, {'I', 4, 0, 3},   {'L', 1, 0, 11},
         {'Y', 8, 4, 6},   {'N', 12, 2, 14}, {'N', 2, 0, 16},  {'N', 3, 0, 2},
         {'N', 4, 0, 2},   {'N', 5, 0, 3},   {'N', 9, 0, 3},   {'N', 10, 0, 20},
@@ -285,15 +286,29 @@ TEST(DbfReader, MissingTerminatorIsBoundedByHeaderLength) {
     EXPECT_EQ(layout.offsets[1], 3u);
 }
 
-TEST(DbfReader, FieldsPastTheRecordLengthAreDropped) {
+// A field reaching past the record is not dropped (with the fields after it)
+// but refuses the table: its descriptors contradict its record length.
+TEST(DbfReader, FieldPastTheRecordLengthRefusesTheTable) {
     std::vector<dbf_field_descriptor> fields{dbf_make_descriptor("A", 'C', 3, 0),
-                                             dbf_make_descriptor("B", 'C', 200, 0)};
-    std::string image = make_table(0x03, 1, 32 + 2 * 32 + 1, 4, fields);
-    temp_folder dir;
-    dbf_test::write_all(dir.file("t.dbf"), image);
-    dbf_file file(dir.file("t.dbf"), false);
-    auto layout = dbf_read_layout(file);
-    EXPECT_EQ(layout.fields.size(), 1u);
+                                             dbf_make_descriptor("B", 'N', 200, 0),
+                                             dbf_make_descriptor("C", 'C', 1, 0)};
+    EXPECT_EQ(reject_message(make_table(0x03, 1, 32 + 3 * 32 + 1, 5, fields)),
+              "File does not comply with DBF format");
+    // A character field whose width fits neither as 16 bits nor as byte 16.
+    fields[1] = dbf_make_descriptor("B", 'C', 200, 1);
+    EXPECT_EQ(reject_message(make_table(0x03, 1, 32 + 3 * 32 + 1, 5, fields)),
+              "File does not comply with DBF format");
+}
+
+// No descriptor fits: not a table of no fields, a refused one.
+TEST(DbfReader, NoFieldThatFitsRefusesTheTable) {
+    std::vector<dbf_field_descriptor> fields{dbf_make_descriptor("A", 'N', 90, 0),
+                                             dbf_make_descriptor("B", 'D', 80, 0)};
+    EXPECT_EQ(reject_message(make_table(0x03, 2, 32 + 2 * 32 + 1, 10, fields)),
+              "File does not comply with DBF format");
+    // The terminator right after the header: no descriptor at all.
+    EXPECT_EQ(reject_message(make_table(0x03, 2, 32 + 1, 10, {})),
+              "File does not comply with DBF format");
 }
 
 TEST(DbfReader, Level7DescriptorsFrom68) {

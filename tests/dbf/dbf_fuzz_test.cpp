@@ -35,6 +35,10 @@ const seed_file seeds[] = {
     {"pr90.dbf", "pr90.fpt", "t.fpt"},          {"dBaseVII_ts.dbf", nullptr, nullptr},
     {"cp1251.dbf", nullptr, nullptr},           {"people.dbf", nullptr, nullptr},
     {"POST986.dbf", nullptr, nullptr},          {"TEST1OEM.DBF", nullptr, nullptr},
+    {"level7_double.dbf", nullptr, nullptr},    {"float_fields.dbf", nullptr, nullptr},
+    {"fpt_binary_memo.dbf", "fpt_binary_memo.fpt", "t.fpt"},
+    {"memo_block_past_end.dbf", "memo_block_past_end.dbt", "t.dbt"},
+    {"zero_width_field.dbf", nullptr, nullptr}, {"gbk_mark_7a.dbf", nullptr, nullptr},
 };
 
 void put32(std::string& s, size_t at, uint32_t v) {

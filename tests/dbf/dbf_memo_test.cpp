@@ -146,8 +146,9 @@ TEST(DbtMemoFile, RealFileBlocks) {
     EXPECT_EQ(memo.read_memo(1), "First memo\r\n");
     EXPECT_EQ(memo.read_memo(3), "Thierd memo");
     EXPECT_EQ(memo.read_memo(9), "Nineth memo");
-    EXPECT_EQ(memo.read_memo(10), "");   // at the end of the file
-    EXPECT_EQ(memo.read_memo(5000), "");
+    // At and past the end of the file: no memo to read.
+    EXPECT_EQ(error_of([&] { memo.read_memo(10); }), "Failed to read MEMO field");
+    EXPECT_EQ(error_of([&] { memo.read_memo(5000); }), "Failed to read MEMO field");
 }
 
 TEST(DbtMemoFile, BadHeadersAndLengths) {
@@ -157,18 +158,19 @@ TEST(DbtMemoFile, BadHeadersAndLengths) {
     write_all(dir.file("zero.dbt"), std::string(512, '\0'));
     EXPECT_EQ(error_of([&] { dbt_memo_file m(dir.file("zero.dbt")); }), "Memo file is corrupted");
 
+    const std::string marker("\xFF\xFF\x08\x00", 4);
     std::string image(24, '\0');
     image.replace(20, 4, le32(32));
     image.resize(32);
-    image += "\xFF\xFF\x08\x00" + le32(4) + "xyz";  // length word below 8
+    image += marker + le32(4) + "xyz";  // length word below 8
     image.resize(64);
-    image += "\xFF\xFF\x08\x00" + le32(1000) + "xyz";  // runs past the end
+    image += marker + le32(1000) + "xyz";  // runs past the end
     image.resize(96);
-    image += "\xFF\xFF\x08\x00" + le32(8);  // empty
+    image += marker + le32(8);  // empty
     write_all(dir.file("t.dbt"), image);
     dbt_memo_file memo(dir.file("t.dbt"));
-    EXPECT_EQ(memo.read_memo(1), "");
-    EXPECT_EQ(memo.read_memo(2), "");
+    EXPECT_EQ(error_of([&] { memo.read_memo(1); }), "Failed to read MEMO field");
+    EXPECT_EQ(error_of([&] { memo.read_memo(2); }), "Failed to read MEMO field");
     EXPECT_EQ(memo.read_memo(3), "");
 }
 
@@ -176,17 +178,22 @@ TEST(FptMemoFile, LengthsAndBlockSize) {
     temp_folder dir;
     write_all(dir.file("ok.fpt"), fpt_image(64, 5, std::string("hello\0junk", 10)));
     fpt_memo_file ok(dir.file("ok.fpt"), dbf_memo_vfp);
-    EXPECT_EQ(ok.read_memo(1), "hello");
-    EXPECT_EQ(ok.read_memo(2), "");  // out of range
+    EXPECT_EQ(ok.read_memo(1), "hello");  // the stored length, not up to the zero byte
+    EXPECT_EQ(error_of([&] { ok.read_memo(2); }), "Failed to read MEMO field");  // out of range
 
+    // Zero bytes inside a memo are part of it (pictures, binary memos).
     write_all(dir.file("nul.fpt"), fpt_image(64, 10, std::string("hel\0lo-abcd", 10)));
-    EXPECT_EQ(fpt_memo_file(dir.file("nul.fpt"), dbf_memo_vfp).read_memo(1), "hel");
+    EXPECT_EQ(fpt_memo_file(dir.file("nul.fpt"), dbf_memo_vfp).read_memo(1),
+              std::string("hel\0lo-abc", 10));
     write_all(dir.file("zero.fpt"), fpt_image(64, 0, "abc"));
     EXPECT_EQ(fpt_memo_file(dir.file("zero.fpt"), dbf_memo_vfp).read_memo(1), "");
+    // Lengths that run past the end of the file.
     write_all(dir.file("long.fpt"), fpt_image(64, 4, "abc"));
-    EXPECT_EQ(fpt_memo_file(dir.file("long.fpt"), dbf_memo_vfp).read_memo(1), "");
+    EXPECT_EQ(error_of([&] { fpt_memo_file(dir.file("long.fpt"), dbf_memo_vfp).read_memo(1); }),
+              "Failed to read MEMO field");
     write_all(dir.file("huge.fpt"), fpt_image(64, 0xFFFFFFFF, "abc"));
-    EXPECT_EQ(fpt_memo_file(dir.file("huge.fpt"), dbf_memo_vfp).read_memo(1), "");
+    EXPECT_EQ(error_of([&] { fpt_memo_file(dir.file("huge.fpt"), dbf_memo_vfp).read_memo(1); }),
+              "Failed to read MEMO field");
 
     write_all(dir.file("bs0.fpt"), std::string(64, '\0'));
     EXPECT_EQ(error_of([&] { fpt_memo_file m(dir.file("bs0.fpt"), dbf_memo_vfp); }),
@@ -236,4 +243,25 @@ TEST(MemoCompanion, MissingFileRaisesNoMemo) {
     EXPECT_THROW(dbf_open_memo_file(dbf_memo_old, dir.file("none.dbt"), false),
                  dbf_no_memo_exception);
     EXPECT_EQ(dbf_open_memo_file(dbf_memo_none, dir.file("none.dbt"), false), nullptr);
+}
+
+// The block a memo field refers to, by the table's memo format: what tells a
+// lost memo (a reference without a readable memo file) from an empty one.
+TEST(MemoBlockNumbers, ByMemoFormat) {
+    const std::string binary7("\x07\0\0\0", 4), smt("\0\0\0\0\0\0\x05\0\0\0", 10);
+    struct {
+        dbf_memo_type type;
+        std::string field;
+        uint32_t block;
+    } cases[] = {
+        {dbf_memo_old, "        12", 12}, {dbf_memo_old, "          ", 0},
+        {dbf_memo_dbt, "         3", 3},  {dbf_memo_fpt, "         4", 4},
+        {dbf_memo_vfp, binary7, 7},       {dbf_memo_dct, binary7, 7},
+        {dbf_memo_vfp, "        12", 12},  // FoxPro 2 references in a 10-byte field
+        {dbf_memo_vfp, std::string(4, '\0'), 0},
+        {dbf_memo_smt, smt, 5},           {dbf_memo_smt, "          ", 0},
+        {dbf_memo_none, "         1", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(dbf_memo_block(c.type, c.field), c.block) << c.type << " '" << c.field << "'";
 }

@@ -194,12 +194,13 @@ TEST(DbfIndependentReaders, ReadEveryTypeWeWrite) {
 
 // This system's reader against dbfread on the real files.
 TEST(DbfIndependentReaders, RealFilesReadAlike) {
-    if (!python_readers_available()) GTEST_SKIP() << "python3-dbfread not installed";
+    if (!python_readers_available()) GTEST_SKIP() << "python3-dbfread / python3-dbf not installed";
     tk_set_ansi_code_page(1252);
     struct {
         const char* file;
         const char* encoding;  // the code page this system reads the texts in
-        const char* skip = "";  // fields dbfread is known to misread
+        const char* skip = "";  // fields the independent reader is known to misread
+        const char* reader = "dbfread";
     } files[] = {
         {"dbase_03.dbf", "cp1252"},     {"dbase_83.dbf", "cp1252"},
         {"dbase_8b.dbf", "cp1252", "MEMO"},     {"dbase_30.dbf", "cp1252"},
@@ -207,8 +208,20 @@ TEST(DbfIndependentReaders, RealFilesReadAlike) {
         {"memotest.dbf", "cp1252"},     {"people.dbf", "cp1252"},
         {"PYACFL.DBF", "cp1252"},       {"vfp9_30_memo.dbf", "cp1252"},
         {"vfp9_memo_bs1.dbf", "cp1252"}, {"pr90.dbf", "cp1252"},
-        {"continents.dbf", "cp1251"},   {"POST986.dbf", "cp866"},
+        {"continents.dbf", "cp1252"},   {"POST986.dbf", "cp866"},
         {"contacts.dbf", "cp1252"},
+        // Every byte of code page 437, the control codes included.
+        {"TEST1OEM.DBF", "cp437"},
+        // Marks 0x4D and 0x7A (936) and 0x7C (874).
+        {"cp936.dbf", "cp936"},         {"gbk_mark_7a.dbf", "cp936"},
+        {"dbase_currency.dbf", "cp874"},
+        {"ansi_mark_57.dbf", "cp1252"}, {"float_fields.dbf", "cp1252"},
+        {"zero_width_field.dbf", "cp1252"}, {"fpt_binary_memo.dbf", "cp1252"},
+        // dbfread reads a memo past the end of its file as an empty text.
+        {"memo_block_past_end.dbf", "cp1252", "NOTES"},
+        // dbfread takes the 16-bit width of character fields; the dbf
+        // package reads such tables.
+        {"char_decimals_in_byte17.dbf", "cp1252", "", "dbf"},
     };
     temp_folder dir;
     for (const auto& f : files) {
@@ -238,7 +251,7 @@ TEST(DbfIndependentReaders, RealFilesReadAlike) {
         dbf_test::write_all(path + ".json", json);
         std::string output;
         EXPECT_EQ(run_check("dump " + path + " " + path + ".json " + f.encoding + " '" + f.skip +
-                                "'",
+                                "' " + f.reader,
                             output),
                   0)
             << output;

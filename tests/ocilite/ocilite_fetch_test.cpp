@@ -264,6 +264,9 @@ TEST_F(FetchTest, LobsAreReadInPiecesOfTheCallersBuffer) {
     EXPECT_EQ(text, read_lob(s, lobs[0], 7, SQLCS_IMPLICIT, &calls));
     EXPECT_GT(calls, 8);  // several pieces, then the read that returns 0
     EXPECT_EQ(text, read_lob(s, lobs[0], 32768, SQLCS_IMPLICIT));
+    // Every piece size cuts the text between whole characters.
+    for (ub4 piece = 4; piece <= 24; ++piece)
+        EXPECT_EQ(text, read_lob(s, lobs[0], piece, SQLCS_IMPLICIT)) << piece;
     ub4 len = 0;
     ASSERT_EQ(OCI_SUCCESS, api.LobGetLength(s.svc, s.err, lobs[0], &len));
     EXPECT_EQ(57u, len);  // characters

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+
 #include "tk_exception.h"
 #include "tk_huge_file.h"
 #include "tk_path.h"
@@ -124,6 +127,32 @@ TEST_F(tk_files, HugeFileWritesBeyondTheEndWithZeros) {
     file.get_at(1000, buffer, 6);
     EXPECT_EQ(std::string(buffer, 6), "record");
     EXPECT_EQ(file.get_byte(999), 0);
+}
+
+// A disk with room for 10 more bytes of table.dbf.
+tk_write_limit ten_bytes_of_room(const std::string& name, uint64_t, size_t length) {
+    static size_t room = 10;
+    if (name.find("table.dbf") == std::string::npos) return {length, 0};
+    const size_t allowed = std::min(room, length);
+    room -= allowed;
+    return {allowed, ENOSPC};
+}
+
+TEST_F(tk_files, HugeFileInjectedShortWriteFailsAfterWritingWhatFits) {
+    const std::string name = dir.file("table.dbf");
+    tk_huge_file file(name, true);
+    tk_huge_file other(dir.file("other.dbt"), true);
+    const tk_write_hook previous = tk_set_write_hook(&ten_bytes_of_room);
+    file.put_at(0, "12345678", 8);
+    errno = 0;
+    EXPECT_TK_ERROR(file.put_at(8, "abcdef", 6), "Cannot write into file");
+    EXPECT_EQ(errno, ENOSPC);
+    EXPECT_TK_ERROR(file.put_at(0, "x", 1), "Cannot write into file");
+    other.put_at(0, "memo", 4);  // other files are not limited
+    tk_set_write_hook(previous);
+    EXPECT_EQ(read_file(name), "12345678ab");
+    file.put_at(10, "cd", 2);
+    EXPECT_EQ(read_file(name), "12345678abcd");
 }
 
 TEST_F(tk_files, HugeFileLittleEndianAndLargeOffsets) {
