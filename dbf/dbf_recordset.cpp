@@ -158,11 +158,13 @@ void dbf_recordset::append_record(const udb_record& record) {
     // The record is coded in place at the end of the batch and counts only
     // once every field is coded: a failure leaves the batch as it was.
     const size_t start = pending_size_;
-    if (start + layout_.header.record_length > pending_room_) {
+    if (start + layout_.header.record_length + 1 > pending_room_) {
         // A batch is written once it reaches batch_bytes, so it never holds
         // more than batch_bytes plus one record.
+        // One byte more for the end-of-file byte written behind the batch.
         const size_t room = std::max(batch_bytes + layout_.header.record_length,
-                                     start + layout_.header.record_length);
+                                     start + layout_.header.record_length) +
+                            1;
         auto grown = std::make_unique_for_overwrite<unsigned char[]>(room);
         if (start != 0) std::memcpy(grown.get(), pending_.get(), start);
         pending_ = std::move(grown);
@@ -217,20 +219,33 @@ void dbf_recordset::flush() {
     if (pending_count_ == 0) return;
     const uint64_t at = uint64_t(layout_.header.header_length) +
                         uint64_t(layout_.header.record_count) * layout_.header.record_length;
+    // A process killed at any moment must leave a table that every reader
+    // reads the same.  Readers that trust the header's count read the counted
+    // records; readers that walk records to the end of the file stop at the
+    // first 0x1A.  So the batch goes in behind the end byte that closes the
+    // counted records, and the table grows by two single writes afterwards:
+    // the batch's first deletion flag over that end byte, then the count.
+    static const unsigned char end_byte = 0x1A;
+    if (!end_marked_) {
+        file_->put_at(at, &end_byte, 1);
+        end_marked_ = true;
+    }
+    pending_[pending_size_] = end_byte;
     try {
-        file_->put_at(at, pending_.get(), pending_size_);
+        file_->put_at(at + 1, pending_.get() + 1, pending_size_);
     } catch (const tk_exception&) {
         // A short write (a full disk) leaves part of the batch after the
         // counted records: cut it off, so that the file holds exactly the
-        // records its header counts.  The batch stays for a later flush.
+        // records its header counts and their end byte.  The batch stays
+        // for a later flush.
         try {
-            file_->set_size(at);
+            file_->set_size(at + 1);
         } catch (const tk_exception& e) {
             tk_log(3, "ERROR: %s could not be cut back to its records: %s", path_, e.what());
         }
         throw;
     }
-    // Only now that the records are on disk may the header count them.
+    file_->put_at(at, pending_.get(), 1);
     const uint32_t count = layout_.header.record_count + pending_count_;
     unsigned char word[4];
     dbf_put_le32(word, count);

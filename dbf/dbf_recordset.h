@@ -4,7 +4,10 @@
 // Appending assembles each record in memory and collects records in a batch
 // that is written with one call; the header's record count is rewritten
 // after each batch is on disk, so it never counts a record that is not
-// completely written.  The batch is written when it is full, before any read
+// completely written.  The records end in the end-of-file byte 0x1A, which
+// readers that walk records up to the end of the file stop at: a batch is
+// written behind the old end byte first and only then joined to the table,
+// so such readers never meet a part of a batch either (see flush()).  The batch is written when it is full, before any read
 // of the table, by flush() and on destruction (where a failure can only be
 // logged: call flush() to see it).  Memo texts are collected the same way
 // and written before the records that refer to them.
@@ -58,7 +61,9 @@ public:
     void prev() override;
     void move_first() override;
 
-    // Writes the collected records and the new record count.
+    // Writes the collected records and the new record count.  Failures:
+    // tk_exception for a write that cannot be completed; the file then holds
+    // exactly the records its header counts.
     void flush();
 
     const std::string& path() const { return path_; }
@@ -103,4 +108,6 @@ private:
     size_t pending_size_ = 0;
     size_t pending_room_ = 0;
     uint32_t pending_count_ = 0;
+    // True once the byte after the counted records is known to be 0x1A.
+    bool end_marked_ = false;
 };

@@ -23,7 +23,8 @@ std::u16string upper(const std::u16string& s) {
 }  // namespace
 
 ora_database::ora_database(std::u16string data_source, uint8_t flags)
-    : udb_database(std::move(data_source), flags) {
+    // Oracle tells table names apart by case: a quoted "jobs" is not JOBS.
+    : udb_database(std::move(data_source), flags, /*case_sensitive=*/true) {
     tk_wlog(2, u"ora_database::ctor(%s)", path_);
     if ((flags & 0x80) == 0) {
         try {

@@ -17,6 +17,7 @@
 #include "dbf_test_util.h"
 #include "ole_date.h"
 #include "tk_codepage.h"
+#include "tk_huge_file.h"
 #include "udb_record.h"
 
 using dbf_test::read_all;
@@ -121,9 +122,10 @@ TEST(DbfAppend, ThreeLogicalRecords) {
     t.table->append_record(make_record({ole_variant(false)}));
     t.table->append_record(make_record({ole_variant()}));
     std::string bytes = t.bytes();
-    ASSERT_EQ(bytes.size(), 65u + 3 * 2);
+    // The records end in the end-of-file byte.
+    ASSERT_EQ(bytes.size(), 65u + 3 * 2 + 1);
     EXPECT_EQ(le32_at(bytes, 4), 3u);
-    EXPECT_EQ(bytes.substr(65), " T F ?");
+    EXPECT_EQ(bytes.substr(65), " T F ?\x1A");
     EXPECT_EQ(bytes[0], '\x03');
 }
 
@@ -142,7 +144,7 @@ TEST(DbfAppend, ValueBytesByType) {
                                         ole_variant(), ole_variant(), ole_variant()}));
     std::string bytes = t.bytes();
     const size_t hlen = 32 + 6 * 32 + 1, rlen = 1 + 6 + 12 + 8 + 8 + 8 + 11;
-    ASSERT_EQ(bytes.size(), hlen + 2 * rlen);
+    ASSERT_EQ(bytes.size(), hlen + 2 * rlen + 1);
     std::string r = bytes.substr(hlen, rlen);
     EXPECT_EQ(r.substr(0, 1), " ");
     EXPECT_EQ(r.substr(1, 6), "abc   ");
@@ -209,7 +211,7 @@ TEST(DbfAppend, NumberWiderThanItsFieldIsNeverCut) {
     }
     std::string bytes = t.bytes();
     const size_t hlen = 32 + 96 + 1, rlen = 1 + 6 + 6 + 5;
-    ASSERT_EQ(bytes.size(), hlen + 2 * rlen);
+    ASSERT_EQ(bytes.size(), hlen + 2 * rlen + 1);
     EXPECT_EQ(le32_at(bytes, 4), 2u);
     EXPECT_EQ(bytes.substr(hlen + rlen, rlen), "      2******kept ");
 }
@@ -239,8 +241,71 @@ TEST(DbfAppend, HeaderNeverCountsRecordsNotOnDisk) {
     t.rs().flush();
     std::string bytes = read_all(path);
     EXPECT_EQ(le32_at(bytes, 4), uint32_t(total));
-    EXPECT_EQ(bytes.size(), hlen + size_t(total) * rlen);
+    EXPECT_EQ(bytes.size(), hlen + size_t(total) * rlen + 1);
+    EXPECT_EQ(bytes.back(), '\x1A');
     EXPECT_EQ(bytes.substr(hlen + size_t(total - 1) * rlen, 9), " row " + std::to_string(total - 1).substr(0, 4));
+}
+
+// What a process killed just before one of the table's writes leaves behind:
+// the file as it was at that moment.
+namespace {
+std::vector<std::string>* g_states = nullptr;
+std::string g_watched;
+
+tk_write_limit remember_state(const std::string& file_name, uint64_t, size_t length) {
+    if (g_states && file_name == g_watched) g_states->push_back(read_all(file_name));
+    return {length, 0};
+}
+
+// Records as a reader that ignores the header's count finds them: from the
+// header length up to the first 0x1A or the end of the file.  -1 when it meets
+// a record that is cut short or whose deletion flag is neither ' ' nor '*'.
+long walked_records(const std::string& bytes, size_t hlen, size_t rlen) {
+    long n = 0;
+    for (size_t at = hlen; at < bytes.size() && bytes[at] != '\x1A'; at += rlen, ++n)
+        if (at + rlen > bytes.size() || (bytes[at] != ' ' && bytes[at] != '*')) return -1;
+    return n;
+}
+}  // namespace
+
+TEST(DbfAppend, KilledAtAnyWriteLeavesWholeRecordsForEveryReader) {
+    table_fixture t({{"NAME", VT_BSTR, 99, 0}});
+    const size_t hlen = 65, rlen = 101;
+    std::vector<std::string> states;
+    g_states = &states;
+    g_watched = t.dir.file("t.dbf");
+    const tk_write_hook previous = tk_set_write_hook(&remember_state);
+    const int total = int(dbf_recordset::batch_bytes / rlen) * 3 + 5;
+    for (int i = 0; i < total; ++i)
+        t.table->append_record(make_record({ole_variant(w("row " + std::to_string(i)))}));
+    t.rs().flush();
+    tk_set_write_hook(previous);
+    g_states = nullptr;
+    states.push_back(read_all(g_watched));
+    // A kill can also stop a long write midway (the kernel ends a write at a
+    // fatal signal): the first half of each write that grew the file.
+    const size_t whole = states.size();
+    for (size_t k = 0; k + 1 < whole; ++k) {
+        const std::string &before = states[k], &after = states[k + 1];
+        if (after.size() > before.size() + 1)
+            states.push_back(before +
+                             after.substr(before.size(), (after.size() - before.size()) / 2));
+    }
+
+    int disagreeing = 0;
+    for (size_t k = 0; k < states.size(); ++k) {
+        const std::string& bytes = states[k];
+        const uint32_t count = le32_at(bytes, 4);
+        ASSERT_LE(hlen + size_t(count) * rlen, bytes.size()) << "state " << k;
+        const long walked = walked_records(bytes, hlen, rlen);
+        ASSERT_GE(walked, long(count)) << "state " << k;
+        // Only between joining a batch and counting it do the two kinds of
+        // readers see different, but whole, records.
+        if (walked != long(count)) ++disagreeing;
+    }
+    EXPECT_LE(disagreeing, 4);  // one moment per batch
+    EXPECT_EQ(walked_records(states[whole - 1], hlen, rlen), total);
+    EXPECT_EQ(le32_at(states[whole - 1], 4), uint32_t(total));
 }
 
 TEST(DbfAppend, DestructionWritesTheLastBatch) {
@@ -252,7 +317,7 @@ TEST(DbfAppend, DestructionWritesTheLastBatch) {
     }
     std::string bytes = read_all(dir.file("t.dbf"));
     EXPECT_EQ(le32_at(bytes, 4), 10u);
-    EXPECT_EQ(bytes.size(), 65u + 10 * 12);
+    EXPECT_EQ(bytes.size(), 65u + 10 * 12 + 1);
 }
 
 TEST(DbfAppend, ReopenedTableAppendsAfterItsRecords) {

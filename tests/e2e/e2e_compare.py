@@ -286,13 +286,19 @@ def compare_table(db, folder, table, problems, dbf_name=None, python_dbf=True):
 
 
 def complete_records(path):
-    """(header count, complete records in the file) of a DBF file."""
+    """(header count, whole records in the file) of a DBF file.  Records are
+    walked as readers that ignore the count walk them: up to the end-of-file
+    byte 0x1A or the last whole record."""
     with open(path, 'rb') as f:
-        header = f.read(32)
-    count = struct.unpack('<I', header[4:8])[0]
-    header_length, record_length = struct.unpack('<HH', header[8:12])
-    size = os.path.getsize(path)
-    return count, max(0, (size - header_length) // record_length)
+        data = f.read()
+    count = struct.unpack('<I', data[4:8])[0]
+    header_length, record_length = struct.unpack('<HH', data[8:12])
+    whole = 0
+    at = header_length
+    while at + record_length <= len(data) and data[at:at + 1] != b'\x1a':
+        whole += 1
+        at += record_length
+    return count, whole
 
 
 def read_records(path):

@@ -174,9 +174,7 @@ class selection(agent_case):
         self.assert_tables_equal_source(self.sample('hr'), ['EMPLOYEES', 'REGIONS'])
 
     # The Oracle catalog holds JOBS; a name that Oracle would quote as "jobs"
-    # names no table.  The source database still matches names without
-    # regard to case (reported to the Oracle layer), so "jobs" is converted.
-    @unittest.expectedFailure
+    # names no table.
     def test_tab_file_lower_case_name_is_missing(self):
         tables = self.write('tables.txt', 'jobs\nREGIONS\n')
         r = self.convert_sample('hr', '--tab_file=' + tables)

@@ -549,8 +549,9 @@ TEST(OraDatabase, NamesMapAndViewTexts) {
     // The mapped name names no listed table: it is looked up again without
     // regard to case, which finds the same mapping.
     EXPECT_EQ(u"EMP_1", o.get_tn_mapped_name_ex(u"EMP"));
-    // No exact mapping, and the name itself is a listed table (case ignored).
-    EXPECT_EQ(u"emp", o.get_tn_mapped_name_ex(u"emp"));
+    // No exact mapping, and no listed table is called exactly "emp": the lookup
+    // without regard to case finds EMP's mapping.
+    EXPECT_EQ(u"EMP_1", o.get_tn_mapped_name_ex(u"emp"));
     // No exact mapping and no such table: the lookup without case finds EMP's.
     o.names_map().add_tn_mapping(u"Gone", u"GONE_1");
     EXPECT_EQ(u"GONE_1", o.get_tn_mapped_name_ex(u"gone"));
