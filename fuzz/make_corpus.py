@@ -136,14 +136,7 @@ def dbf_corpora():
         field = (ref + b" " * 10)[:10]
         memo_corpus.add(os.path.basename(memo_path), bytes([layout]) + field +
                         memo[:KEEP_MEMO_BYTES])
-    # The sizes the reader must refuse, and a table without fields.
-    for size in (0, 1, 31):
-        table_corpus.add("size_%d" % size, b"\x03" * size)
-    header = bytearray(33)
-    header[0] = 0x03
-    struct.pack_into("<IHH", header, 4, 0, 33, 2)
-    header[32] = 0x0D
-    table_corpus.add("no_fields", bytes(header))
+    forged_tables(table_corpus)
     # Memo files of each layout, made by hand: an empty dBASE III file, a
     # dBASE IV file with one memo, a FoxPro file with one memo, an SMT file.
     old = bytearray(512)
@@ -166,8 +159,115 @@ def dbf_corpora():
     smt = bytearray(512)
     struct.pack_into("<I", smt, 4, 512)
     smt += b"smt text\x00"
+    # Forged memo files alone: lengths past the file, a block size of 0, a
+    # block inside the header.
+    long_dbt = bytearray(dbt[:512])
+    struct.pack_into("<I", long_dbt, 20, 512)
+    long_dbt += b"\xff\xff\x08\x00" + struct.pack("<I", 0xFFFFFFFF) + b"short"
+    memo_corpus.add("forged_dbt_length_past_file", b"\x01" + b"         1" + bytes(long_dbt))
+    zero_dbt = bytearray(long_dbt)
+    struct.pack_into("<I", zero_dbt, 20, 0)
+    memo_corpus.add("forged_dbt_block_size_0", b"\x01" + b"         1" + bytes(zero_dbt))
+    long_fpt = bytearray(fpt[:512]) + struct.pack(">II", 1, 0x7FFFFFFF) + b"short"
+    memo_corpus.add("forged_fpt_length_past_file", b"\x02" + b"         8" + bytes(long_fpt))
+    memo_corpus.add("forged_fpt_block_in_header", b"\x02" + b"         0" + bytes(long_fpt))
+    zero_fpt = bytearray(long_fpt)
+    struct.pack_into(">H", zero_fpt, 6, 0)
+    memo_corpus.add("forged_fpt_block_size_0", b"\x03" + struct.pack("<I", 8) + b"      " +
+                    bytes(zero_fpt))
+    memo_corpus.add("forged_smt_block_size_0", b"\x05" + b"      " + struct.pack("<I", 1) +
+                    bytes(512))
     memo_corpus.add("smt_one_memo",
                     b"\x05" + b"      " + struct.pack("<I", 1) + bytes(smt))
+
+
+def table_image(version, fields, records, count=None, header_length=None,
+                record_length=None, terminator=True, eof=True):
+    """A table of the given version byte: fields as (name, type, width,
+    decimals), records as the bytes of each record after its deletion flag.
+    count, header_length and record_length replace the true values."""
+    descriptors = b""
+    for name, kind, width, decimals in fields:
+        descriptors += (name.encode().ljust(11, b"\0") + kind.encode() + b"\0" * 4 +
+                        bytes([width, decimals]) + b"\0" * 14)
+    true_header = 32 + len(descriptors) + (1 if terminator else 0)
+    header = bytearray(32)
+    header[0] = version
+    header[1:4] = bytes([124, 1, 15])
+    struct.pack_into("<IHH", header, 4,
+                     len(records) if count is None else count,
+                     true_header if header_length is None else header_length,
+                     (1 + sum(f[2] for f in fields)) if record_length is None
+                     else record_length)
+    header[29] = 0x03
+    body = b"".join(b" " + r for r in records)
+    return (bytes(header) + descriptors + (b"\r" if terminator else b"") + body +
+            (b"\x1a" if eof else b""))
+
+
+def forged_tables(table_corpus):
+    """Tables whose header lies about the file, as a broken or hostile file
+    does: each must give the reader's error or readable values."""
+    for size in (0, 1, 31):
+        table_corpus.add("size_%d" % size, b"\x03" * size)
+    table_corpus.add("no_fields", table_image(0x03, [], [], record_length=2, eof=False))
+    fields = [("NAME", "C", 8, 0), ("QTY", "N", 5, 0)]
+    rows = [b"apple   " + b"   12", b"pear    " + b"    7"]
+    table_corpus.add("forged_count_past_file", table_image(0x03, fields, rows, count=100000))
+    table_corpus.add("forged_header_length_past_file",
+                     table_image(0x03, fields, rows, header_length=0xFFFF))
+    table_corpus.add("forged_header_length_short",
+                     table_image(0x03, fields, rows, header_length=40))
+    table_corpus.add("forged_record_length_short",
+                     table_image(0x03, fields, rows, record_length=5))
+    table_corpus.add("forged_record_length_long",
+                     table_image(0x03, fields, rows, record_length=0xFFFF))
+    table_corpus.add("forged_record_length_zero",
+                     table_image(0x03, fields, rows, record_length=0))
+    # The second descriptor lies past the header's length, and no terminator.
+    table_corpus.add("forged_descriptor_past_header",
+                     table_image(0x03, fields, rows, header_length=32 + 32 + 1))
+    table_corpus.add("forged_terminator_missing",
+                     table_image(0x03, fields, rows, terminator=False))
+    table_corpus.add("forged_no_end_of_file_byte", table_image(0x03, fields, rows, eof=False))
+    table_corpus.add("forged_width_0",
+                     table_image(0x03, [("A", "C", 0, 0)] + fields, rows))
+    table_corpus.add("forged_width_255",
+                     table_image(0x03, [("WIDE", "C", 255, 0)], [b"x" * 255]))
+    table_corpus.add("forged_numeric_width_255",
+                     table_image(0x03, [("N", "N", 255, 254)], [b"1" * 255]))
+    # Memo references: past the end of the memo file, into its header, a
+    # length larger than the file, a block size of 0.
+    memo_field = [("NOTE", "M", 10, 0)]
+    old = bytearray(512)
+    struct.pack_into("<I", old, 0, 2)
+    old += b"a memo\x1a\x1a"
+    for name, ref in (("past_end", b"      9999"), ("into_header", b"         0"),
+                      ("max_block", b"4294967295")):
+        table_corpus.add("forged_old_memo_" + name,
+                         table_image(0x83, memo_field, [ref]) + MEMO_SEPARATOR + bytes(old))
+    dbt = bytearray(512)
+    struct.pack_into("<I", dbt, 0, 3)
+    struct.pack_into("<I", dbt, 20, 512)
+    dbt += b"\xff\xff\x08\x00" + struct.pack("<I", 0x7FFFFFF0) + b"short"
+    table_corpus.add("forged_dbt_memo_length_past_file",
+                     table_image(0x8B, memo_field, [b"         1"]) + MEMO_SEPARATOR + bytes(dbt))
+    struct.pack_into("<I", dbt, 20, 0)
+    table_corpus.add("forged_dbt_block_size_0",
+                     table_image(0x8B, memo_field, [b"         1"]) + MEMO_SEPARATOR + bytes(dbt))
+    fpt = bytearray(512)
+    struct.pack_into(">I", fpt, 0, 9)
+    struct.pack_into(">H", fpt, 6, 64)
+    fpt += struct.pack(">II", 1, 0xFFFFFFF0) + b"short"
+    table_corpus.add("forged_fpt_memo_length_past_file",
+                     table_image(0xF5, memo_field, [b"         8"]) + MEMO_SEPARATOR + bytes(fpt))
+    table_corpus.add("forged_fpt_memo_into_header",
+                     table_image(0xF5, memo_field, [b"         1"]) + MEMO_SEPARATOR + bytes(fpt))
+    struct.pack_into(">H", fpt, 6, 0)
+    table_corpus.add("forged_fpt_block_size_0",
+                     table_image(0xF5, memo_field, [b"         8"]) + MEMO_SEPARATOR + bytes(fpt))
+    table_corpus.add("forged_memo_file_empty",
+                     table_image(0xF5, memo_field, [b"         8"]) + MEMO_SEPARATOR)
 
 
 def statements(script):
