@@ -151,7 +151,8 @@ void udb_converter::run(udb_database& source, const conv_run_policy& policy) {
     std::unique_ptr<dbf_tn_validator> validator;
     try {
         dest = std::make_unique<dbf_database>(
-            destination(), mode_ == mode_overwrite_all ? kDestinationEmptied : kDestinationKept, 0);
+            destination(), mode_ == mode_overwrite_all ? kDestinationEmptied : kDestinationKept, 0,
+            format_);
         const std::vector<std::u16string>& source_tables = source.get_tables();
         if (policy.fill_empty_list && table_list_.empty()) table_list_ = source_tables;
 

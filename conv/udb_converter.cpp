@@ -1,9 +1,12 @@
 #include "udb_converter.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "conv_files.h"
+#include "dbf_format.h"
+#include "tk_string.h"
 #include "tk_cmd_line.h"
 #include "tk_exception.h"
 #include "tk_logger.h"
@@ -46,8 +49,14 @@ void tk_converter::set_logfile(const std::string& file_name) {
     }
 }
 
-udb_converter::udb_converter() {
+udb_converter::udb_converter() : format_(dbf_format::dbase3) {
     tk_log(2, "udb_converter::ctor");
+    // Runs without a profile choose the format through the environment.
+    if (const char* env = std::getenv("KESTREL_DBF_FORMAT"); env != nullptr && *env != '\0') {
+        if (!dbf_parse_format(env, format_))
+            tk_log(3, "KESTREL_DBF_FORMAT=%s names no DBF format (dbase3, vfp): writing %s", env,
+                   dbf_format_name(format_));
+    }
 }
 
 void udb_converter::set_mode(int mode) {
@@ -95,5 +104,23 @@ bool udb_converter::load_profile(const udb_profile& profile) {
     if (auto v = profile.lookup(kGeneric, u"skip indexes"); !v.empty()) {
         skip_indexes_ = v != u"0";
     }
+    if (auto v = profile.lookup(kGeneric, u"DBF format"); !v.empty()) {
+        const std::string name = tk_ucs2_to_utf8(v);
+        if (!dbf_parse_format(name, format_))
+            tk_log(3, "DBF format=%s names no DBF format (dbase3, vfp): writing %s", name,
+                   dbf_format_name(format_));
+    }
     return true;
+}
+
+void udb_converter::store_profile(udb_profile& profile) const {
+    auto wide = [](const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); };
+    profile.set(kGeneric, u"src", source_name());
+    profile.set(kGeneric, u"dest", destination());
+    profile.set(kGeneric, u"logfile", tk_path_from_system(logfile()));
+    profile.set(kGeneric, u"only definitions", definitions_only_ ? u"1" : u"0");
+    profile.set(kGeneric, u"mode", wide(std::to_string(mode_)));
+    profile.set(kGeneric, u"skip indexes", skip_indexes_ ? u"1" : u"0");
+    profile.set(kGeneric, u"DBF format", wide(dbf_format_name(format_)));
+    for (const std::u16string& table : table_list_) profile.set(u"Selected Tables", table, u"");
 }

@@ -25,6 +25,7 @@ class udb_recordset;
 class dbf_database;
 class dbf_tn_validator;
 class conv_console;
+enum class dbf_format;
 
 // A unit of work that a thread runs.  The default operator() idles (100 ms
 // at a time) until is_done() answers true, then calls finish().
@@ -166,9 +167,21 @@ class udb_converter : public tk_converter {
     bool skip_indexes() const { return skip_indexes_; }
     void set_skip_indexes(bool on) { skip_indexes_ = on; }
 
+    // The layout of the tables a run writes: the environment variable
+    // KESTREL_DBF_FORMAT ("dbase3" or "vfp", case ignored) when the converter
+    // is built, dBASE III without it; the profile key "DBF format" replaces it.
+    dbf_format format() const { return format_; }
+    void set_format(dbf_format format) { format_ = format; }
+
     // Applies the "Selected Tables", "Available Queries" and "Generic
     // settings" of a profile; raises what set_logfile raises.  Always true.
+    // A "DBF format" that names no format leaves the format as it was (with
+    // a level-3 log line).
     bool load_profile(const udb_profile& profile);
+    // Stores the settings load_profile reads back: "Generic settings" (src,
+    // dest, logfile, only definitions, mode, skip indexes, DBF format) and
+    // the table list in "Selected Tables".
+    void store_profile(udb_profile& profile) const;
 
     // Prepares the destination folder: a file there is refused (tk_exception
     // at level 1), a missing folder is created (common_create_path), and in
@@ -216,6 +229,7 @@ class udb_converter : public tk_converter {
     udb_name_map query_map_;
     bool definitions_only_ = false;
     bool skip_indexes_ = false;
+    dbf_format format_;
 
     mutable std::mutex current_table_lock_;
     std::u16string current_table_;

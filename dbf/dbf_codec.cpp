@@ -372,17 +372,53 @@ std::string dbf_value_text(const ole_variant& value) {
     return std::string(buffer, n);
 }
 
-dbf_field_descriptor dbf_create_field(const t_ftd& ftd) {
+namespace {
+
+// Visual FoxPro has a type for each kind: 32-bit integers, doubles, currency
+// and binary memos keep their values exactly without a text form.
+dbf_field_descriptor vfp_field(const t_ftd& ftd) {
+    switch (ftd.vartype) {
+        case VT_I1: case VT_I2: case VT_UI1: case VT_I4: case VT_UI2: case VT_INT:
+            return dbf_make_descriptor("", 'I', 4, 0);
+        // Every 64-bit integer as digits (a sign and 19 digits).
+        case VT_UI4: case VT_I8: case VT_UI8:
+            return dbf_make_descriptor("", 'N', 20, 0);
+        // A float is exactly a double too.
+        case VT_R4: case VT_R8:
+            return dbf_make_descriptor("", 'B', 8, 0);
+        case VT_CY:
+            return dbf_make_descriptor("", 'Y', 8, 4);
+        case VT_BLOB: case VT_BINARY: case VT_BLOB_OBJECT: {
+            dbf_field_descriptor fd = dbf_make_descriptor("", 'M', 4, 0);
+            fd[18] = dbf_flag_binary;
+            return fd;
+        }
+        default: {
+            // The other kinds as in dBASE III tables, with 4-byte memo references.
+            dbf_field_descriptor fd = dbf_create_field(ftd, dbf_format::dbase3);
+            if (fd[11] == 'M') fd[16] = 4;
+            return fd;
+        }
+    }
+}
+
+}  // namespace
+
+dbf_field_descriptor dbf_create_field(const t_ftd& ftd, dbf_format format) {
     tk_wlog(1, u"dbf_create_field(%s, vt=%d, size=%d)", ftd.name, int(ftd.vartype),
             int(ftd.size));
+    if (format == dbf_format::vfp) return vfp_field(ftd);
     char type = 'M';
     unsigned width = 10, decimals = 0;
     switch (ftd.vartype) {
         case VT_I1: type = 'N'; width = 4; break;
         case VT_I2: case VT_UI1: type = 'N'; width = 6; break;
         case VT_I4: case VT_UI2: case VT_INT: type = 'N'; width = 11; break;
-        case VT_R4: case VT_CY: case VT_UI4: case VT_I8: case VT_UI8:
+        case VT_R4: case VT_CY: case VT_UI4:
             type = 'N'; width = 19; decimals = 5; break;
+        // A 64-bit integer has up to 20 digits (19 and a sign): with 5
+        // decimals in 19 places, every value past 10^13 would not fit.
+        case VT_I8: case VT_UI8: type = 'N'; width = 20; break;
         case VT_R8: type = 'B'; width = 8; break;
         case VT_DATE:
             if (ftd.reserved == 1 || ftd.reserved == 3) {
@@ -441,7 +477,7 @@ t_ftd dbf_ftd_from_descriptor(const dbf_field_descriptor7& fd, int code_page) {
 }
 
 dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd, uint32_t width,
-                             const ole_variant& value, old_memo_file* memo) {
+                             const ole_variant& value, dbf_memo_file* memo) {
     const char type = dbf_fd_type(fd);
     switch (type) {
         case 'B':
@@ -496,19 +532,28 @@ dbf_put_result dbf_put_value(unsigned char* out, const dbf_field_descriptor7& fd
         case 'M':
         case 'G': {
             tk_log(1, "Processing as MEMO");
-            if (value.is_empty()) {
-                tk_log(1, "Skip empty MEMO");
-                std::memset(out, ' ', width);
-                return dbf_put_result::ok;
+            // A 4-byte reference is a binary number: no block is 0.
+            const bool binary_reference = width == 4;
+            const bool binary = dbf_is_binary_memo(fd);
+            std::string text;
+            if (binary && (value.vt() & VT_ARRAY) != 0) {
+                const uint8_t* bytes = nullptr;
+                const int32_t n = value.get_bytes(bytes);
+                if (n > 0) text.assign(reinterpret_cast<const char*>(bytes), size_t(n));
+            } else if (!value.is_empty()) {
+                text = dbf_value_text(value);
             }
-            std::string text = dbf_value_text(value);
             if (text.empty()) {
                 tk_log(1, "Skip empty MEMO");
-                std::memset(out, ' ', width);
+                std::memset(out, binary_reference ? 0 : ' ', width);
                 return dbf_put_result::ok;
             }
             if (memo == nullptr) throw dbf_no_memo_exception();
-            const uint32_t block = memo->append_memo(text);
+            const uint32_t block = memo->append_memo(text, binary);
+            if (binary_reference) {
+                dbf_put_le32(out, block);
+                return dbf_put_result::ok;
+            }
             char digits[16];
             const auto r = std::to_chars(digits, digits + sizeof digits, block);
             dbf_put_left_padded(out, width, std::string_view(digits, size_t(r.ptr - digits)));

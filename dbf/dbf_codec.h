@@ -16,11 +16,12 @@
 #include "ole_variant.h"
 #include "udb_schema.h"
 
-class old_memo_file;
+class dbf_memo_file;
 
-// The descriptor of a new field for a column: type letter, width and
-// decimals by the column's VARTYPE (name bytes left zero).
-dbf_field_descriptor dbf_create_field(const t_ftd& ftd);
+// The descriptor of a new field for a column: type letter, width, decimals
+// and (Visual FoxPro) flags by the column's VARTYPE, in the types of the
+// format (name bytes left zero).
+dbf_field_descriptor dbf_create_field(const t_ftd& ftd, dbf_format format = dbf_format::dbase3);
 
 // The column an existing field describes (size, name in the table's code page
 // (0: the ANSI code page), VARTYPE, date kind or decimal precision in
@@ -41,11 +42,13 @@ enum class dbf_put_result {
 
 // Codes value into the width bytes at destination by the field's type letter
 // (see the table in dbf_recordset::append_record).  Memo values ('M', 'G')
-// are written to memo, which may be null only when the value is empty
-// (otherwise dbf_no_memo_exception).  Texts that do not read as the
+// are appended to memo, which may be null only when the value is empty
+// (otherwise dbf_no_memo_exception); a memo field of 4 bytes takes the block
+// as a binary number (Visual FoxPro), a wider one as decimal digits.  A
+// binary memo (dbf_is_binary_memo) receives a binary value's bytes.  Texts that do not read as the
 // field's kind (a date text in a 'D' or 'T' field) are parsed first.
 dbf_put_result dbf_put_value(unsigned char* destination, const dbf_field_descriptor7& fd,
-                             uint32_t width, const ole_variant& value, old_memo_file* memo);
+                             uint32_t width, const ole_variant& value, dbf_memo_file* memo);
 
 // The value's text exactly as ole_variant::to_string gives it, computed
 // without the general conversion for plain ASCII texts (the same bytes in

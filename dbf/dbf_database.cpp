@@ -10,6 +10,7 @@
 #include "dbf_memo_file.h"
 #include "dbf_recordset.h"
 #include "dbf_validator.h"
+#include "tk_codepage.h"
 #include "tk_exception.h"
 #include "tk_logger.h"
 #include "tk_path.h"
@@ -121,8 +122,9 @@ std::string dbf_system_path(const std::u16string& path) {
     return out;
 }
 
-dbf_database::dbf_database(const std::u16string& folder, int open_mode, uint8_t codepage_mark)
-    : udb_database(folder, open_mode, false), codepage_mark_(codepage_mark) {
+dbf_database::dbf_database(const std::u16string& folder, int open_mode, uint8_t codepage_mark,
+                           dbf_format format)
+    : udb_database(folder, open_mode, false), codepage_mark_(codepage_mark), format_(format) {
     tk_log(2, "dbf_database::ctor");
     if (!tk_is_path_exist(folder)) throw TK_MAIL_ASSERTION();
     std::vector<std::u16string> files;
@@ -175,11 +177,14 @@ std::unique_ptr<udb_recordset> dbf_database::create_table(const std::u16string& 
             tk_wlog(1, u"udb_validator::add_existing_name(%s)", field_name);
             validator.add_existing_name(field_name);
         }
-        dbf_field_descriptor fd = dbf_create_field(ftd);
+        dbf_field_descriptor fd = dbf_create_field(ftd, format_);
         const std::string ansi = descriptor_name(field_name, stored_names);
+        const uint8_t flags = fd[18];
         fd = dbf_make_descriptor(ansi, char(fd[11]), fd[16], fd[17]);
+        fd[18] = flags;
         const char type = char(fd[11]);
         if (type == 'M' || type == 'G' || type == 'P') has_memo = true;
+
         record_length += dbf_writer_width(fd);
         fields.push_back(fd);
     }
@@ -193,7 +198,13 @@ std::unique_ptr<udb_recordset> dbf_database::create_table(const std::u16string& 
                             " bytes in all; a DBF record holds at most 65535");
     }
     const tk_local_time now = tk_now();
-    const std::string image = dbf_build_table_image(std::move(fields), now.year, now.month, now.day);
+    // The mark tells readers which code page the texts are in; without it
+    // they guess (ASCII, DOS 850) and misread or refuse every other letter.
+    dbf_table_options options;
+    options.format = format_;
+    options.codepage_mark = dbf_mark_for_codepage(tk_ansi_code_page());
+    const std::string image =
+        dbf_build_table_image(std::move(fields), now.year, now.month, now.day, options);
     // A table whose header or memo file could not be written (a full disk)
     // is removed again: no reader could open what is left of it.
     const std::string table_path = dbf_system_path(get_full_table_name(name));
@@ -206,7 +217,7 @@ std::unique_ptr<udb_recordset> dbf_database::create_table(const std::u16string& 
     } catch (const tk_exception&) {
         std::remove(table_path.c_str());
         if (has_memo)
-            std::remove(dbf_system_path(get_full_table_name(name + u".dbt")).c_str());
+            std::remove(dbf_system_path(memo_file_name(name)).c_str());
         throw;
     }
     tk_wstring listed(name);
@@ -215,13 +226,24 @@ std::unique_ptr<udb_recordset> dbf_database::create_table(const std::u16string& 
     return get_table(name, dbf_recordset::mode_append);
 }
 
-void dbf_database::create_memo_file(const std::u16string& name) {
-    tk_wlog(2, u"dbf_database::create_memo_file(%s)", name);
+std::u16string dbf_database::memo_file_name(const std::u16string& name) const {
+    // get_full_table_name keeps a ".dbt" ending and appends ".dbf" to any
+    // other: the ".fpt" name is formed from the ".dbt" one.
     std::u16string memo_name = name;
     if (!ends_with_nocase(memo_name, u".dbt")) memo_name += u".dbt";
-    const std::u16string full = get_full_table_name(memo_name);
+    std::u16string full = get_full_table_name(memo_name);
+    if (format_ == dbf_format::vfp) full.replace(full.size() - 3, 3, u"fpt");
+    return full;
+}
+
+void dbf_database::create_memo_file(const std::u16string& name) {
+    tk_wlog(2, u"dbf_database::create_memo_file(%s)", name);
+    const std::u16string full = memo_file_name(name);
     tk_wlog(1, u"Full memo file name: %s", full);
-    old_memo_file::create(dbf_system_path(full));
+    if (format_ == dbf_format::vfp)
+        fpt_memo_file::create(dbf_system_path(full));
+    else
+        old_memo_file::create(dbf_system_path(full));
 }
 
 std::unique_ptr<udb_recordset> dbf_database::get_table(const std::u16string&,

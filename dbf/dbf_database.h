@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "dbf_format.h"
 #include "tk_singleton.h"
 #include "udb_database.h"
 
@@ -24,11 +25,15 @@ class dbf_database : public tk_singleton<dbf_database>, public udb_database {
 public:
     // folder: an existing folder (otherwise tk_mail_assertion).
     // codepage_mark: handed to every recordset it opens (0: the file's own).
-    dbf_database(const std::u16string& folder, int open_mode, uint8_t codepage_mark);
+    // format: the layout of the tables it creates.
+    dbf_database(const std::u16string& folder, int open_mode, uint8_t codepage_mark,
+                 dbf_format format = dbf_format::dbase3);
     ~dbf_database() override;
 
-    // Writes the header and descriptors of a new table (field names made safe
-    // by dbf_fn_validator), an empty memo file when a field is a memo, and
+    // Writes the header and descriptors of a new table in the database's
+    // format (field names made safe by dbf_fn_validator; the code-page mark
+    // of the ANSI code page its texts are written in), an empty memo file
+    // (".dbt", or ".fpt" for Visual FoxPro) when a field is a memo, and
     // returns the table opened for appending.  The index list is not used.
     // REQUIRES: no table of that name exists (otherwise tk_mail_assertion).
     std::unique_ptr<udb_recordset> create_table(const std::u16string& name,
@@ -52,13 +57,19 @@ public:
     // The folder, "/" and the lower-cased name, with ".dbf" appended unless
     // the name already ends in ".dbf" or ".dbt" (case ignored).
     std::u16string get_full_table_name(const std::u16string& name) const;
-    // Creates an empty dBASE III memo file for the table.
+    // Creates an empty memo file for the table: dBASE III (".dbt") or, in
+    // the Visual FoxPro format, FoxPro (".fpt").
     void create_memo_file(const std::u16string& name);
 
     uint8_t codepage_mark() const noexcept { return codepage_mark_; }
+    dbf_format format() const noexcept { return format_; }
 
 private:
+    // The full path of the table's memo file in the database's format.
+    std::u16string memo_file_name(const std::u16string& name) const;
+
     uint8_t codepage_mark_;
+    dbf_format format_;
 };
 
 // The system form (UTF-8 on POSIX) of a wide path; tk_mail_assertion when it

@@ -87,6 +87,10 @@ const codepage_entry* find_codepage(uint8_t mark) {
 
 }  // namespace
 
+int dbf_header_year(uint8_t year_byte) {
+    return year_byte < 80 ? 2000 + year_byte : 1900 + year_byte;
+}
+
 dbf_header dbf_parse_header(const unsigned char* b) {
     dbf_header h;
     h.version = b[0];
@@ -120,7 +124,19 @@ dbf_field_descriptor7 dbf_normalise(const dbf_field_descriptor& fd) {
     out[32] = fd[11];
     out[33] = fd[16];
     out[34] = fd[17];
+    out[35] = fd[18];
     return out;
+}
+
+bool dbf_is_vfp(uint8_t version) { return version >= 0x30 && version <= 0x32; }
+
+bool dbf_is_binary_memo(const dbf_field_descriptor7& fd) {
+    switch (dbf_fd_type(fd)) {
+        case 'G': case 'P': return true;
+        case 'B': return fd[33] == 10;
+        case 'M': return (dbf_fd_flags(fd) & dbf_flag_binary) != 0;
+        default: return false;
+    }
 }
 
 std::string dbf_fd_name(const dbf_field_descriptor7& fd) {
@@ -171,6 +187,7 @@ uint16_t dbf_get_vartype_2(const dbf_field_descriptor7& fd) {
         case 'G': case 'P':
             tk_log(1, "Got BINARY data type");
             return vt_blob;
+        case 'M': return dbf_is_binary_memo(fd) ? vt_blob : vt_bstr;
         case 'I': case '+': return vt_i4;
         case '@': return vt_date;
         case 'L': return vt_bool;
@@ -181,7 +198,8 @@ uint16_t dbf_get_vartype_2(const dbf_field_descriptor7& fd) {
             if (width < 3) return vt_i1;
             if (width <= 4) return vt_i2;
             if (width <= 9) return vt_i4;
-            if (width <= 19) return vt_i8;
+            // Twenty characters hold every 64-bit integer with its sign.
+            if (width <= 20) return vt_i8;
             return vt_r8;
         }
         default: return vt_bstr;
@@ -232,6 +250,48 @@ int dbf_codepage_for_mark(uint8_t mark) {
 const char* dbf_codepage_name(uint8_t mark) {
     const codepage_entry* e = find_codepage(mark);
     return e ? e->name : "";
+}
+
+uint8_t dbf_mark_for_codepage(int code_page) {
+    // The Windows mark of a code page with several; the others have one.
+    switch (code_page) {
+        case 1252: return 0x03;
+        case 1251: return 0xC9;
+        case 866: return 0x65;
+        case 936: return 0x7A;
+        case 949: return 0x79;
+        case 950: return 0x78;
+        case 874: return 0x7C;
+        default: break;
+    }
+    if (code_page == 0) return 0;
+    for (const auto& e : codepages)
+        if (e.code_page == code_page) return e.mark;
+    return 0;
+}
+
+const char* dbf_format_name(dbf_format format) {
+    return format == dbf_format::vfp ? "vfp" : "dbase3";
+}
+
+bool dbf_parse_format(std::string_view name, dbf_format& format) {
+    auto same = [name](std::string_view known) {
+        if (name.size() != known.size()) return false;
+        for (size_t i = 0; i < name.size(); ++i) {
+            const char c = name[i] >= 'A' && name[i] <= 'Z' ? char(name[i] - 'A' + 'a') : name[i];
+            if (c != known[i]) return false;
+        }
+        return true;
+    };
+    if (same("dbase3")) {
+        format = dbf_format::dbase3;
+        return true;
+    }
+    if (same("vfp")) {
+        format = dbf_format::vfp;
+        return true;
+    }
+    return false;
 }
 
 int dbf_codepage_for_language_driver(std::string_view name) {
@@ -292,10 +352,13 @@ dbf_table_layout dbf_read_layout(dbf_file& file) {
         if (level7) {
             tk_log(1, "Reading FD7 at %d", int(pos));
             std::memcpy(fd7.data(), bytes + pos, dbf_fd7_size);
+            fd7[35] = 0;  // reserved in Level 7: no field flags
         } else {
             dbf_field_descriptor fd;
             std::memcpy(fd.data(), bytes + pos, dbf_fd_size);
             fd7 = dbf_normalise(fd);
+            // Byte 18 holds field flags in Visual FoxPro tables only.
+            if (!dbf_is_vfp(h.version)) fd7[35] = 0;
         }
         uint32_t width = dbf_storage_width(fd7);
         if (width > room - offset && has_wide_width(fd7) && fd7[33] <= room - offset) {
@@ -314,10 +377,29 @@ dbf_table_layout dbf_read_layout(dbf_file& file) {
                    std::to_string(width) + " bytes does not fit into the record of " +
                    std::to_string(h.record_length) + " bytes");
         }
-        layout.fields.push_back(fd7);
-        layout.offsets.push_back(offset);
-        layout.widths.push_back(width);
+        if (dbf_is_vfp(h.version) && dbf_fd_type(fd7) == '0' &&
+            (dbf_fd_flags(fd7) & dbf_flag_system) != 0 && layout.null_flags_width == 0) {
+            // The null flags are no value of the table's own: kept aside.
+            layout.null_flags_offset = offset;
+            layout.null_flags_width = width;
+        } else {
+            layout.fields.push_back(fd7);
+            layout.offsets.push_back(offset);
+            layout.widths.push_back(width);
+        }
         offset += width;
+    }
+    layout.null_bits.assign(layout.fields.size(), -1);
+    if (layout.null_flags_width != 0) {
+        int bit = 0;
+        for (size_t i = 0; i < layout.fields.size(); ++i) {
+            const auto& fd = layout.fields[i];
+            if (dbf_fd_flags(fd) & dbf_flag_nullable) layout.null_bits[i] = bit++;
+            if (dbf_fd_type(fd) == 'V' || dbf_fd_type(fd) == 'Q') ++bit;
+        }
+        // Bits the flags cannot hold belong to no field.
+        for (int& b : layout.null_bits)
+            if (b >= int(8 * layout.null_flags_width)) b = -1;
     }
     // A record of no values: no descriptor was readable.
     if (layout.fields.empty()) reject("No field descriptor");
@@ -336,36 +418,56 @@ dbf_field_descriptor dbf_make_descriptor(std::string_view ansi_name, char type, 
 
 uint32_t dbf_writer_width(const dbf_field_descriptor& fd) {
     char type = char(fd[11]);
-    if (type == 'M' || type == 'G' || type == 'P') return 10;
+    if ((type == 'M' || type == 'G' || type == 'P') && fd[16] == 0) return 10;
     return fd[16];
 }
 
 std::string dbf_build_table_image(std::vector<dbf_field_descriptor> fields, int year, int month,
-                                  int day) {
+                                  int day, const dbf_table_options& options) {
+    const bool vfp = options.format == dbf_format::vfp;
+    bool has_memo = false;
+    for (auto& fd : fields) {
+        const char type = char(fd[11]);
+        if (type == 'M' || type == 'G' || type == 'P') has_memo = true;
+        if (vfp) fd[18] = uint8_t(fd[18] | dbf_flag_nullable);
+    }
+    if (vfp && !fields.empty()) {
+        const size_t flag_bytes = (fields.size() + 7) / 8;
+        if (flag_bytes > 255) throw dbf_exception("Table is too wide for the DBF format");
+        dbf_field_descriptor nulls = dbf_make_descriptor("_NullFlags", '0', uint8_t(flag_bytes), 0);
+        nulls[18] = dbf_flag_system | dbf_flag_binary;
+        fields.push_back(nulls);
+    }
     dbf_header h;
-    h.version = 0x03;
-    h.year = uint8_t(year % 100);
+    h.version = vfp ? 0x30 : has_memo ? 0x83 : 0x03;
+    if (vfp && has_memo) h.flags = 0x02;
+    h.codepage_mark = options.codepage_mark;
+    // Counted from 1900, as dBASE counts it (readers take 26 for 1926).
+    h.year = uint8_t(std::clamp(year - 1900, 0, 255));
     h.month = uint8_t(month);
     h.day = uint8_t(day);
-    h.header_length = uint16_t(dbf_header_size + dbf_fd_size * fields.size() + 1);
-    uint32_t displacement = 0;
+    const size_t header_length =
+        dbf_header_size + dbf_fd_size * fields.size() + 1 + (vfp ? dbf_vfp_backlink_size : 0);
+    // Visual FoxPro counts a field's displacement from the record's start,
+    // the deletion flag included, and its readers place fields by it.
+    uint32_t displacement = vfp ? 1 : 0;
     for (auto& fd : fields) {
-        char type = char(fd[11]);
-        if (type == 'M' || type == 'G' || type == 'P') h.version = 0x83;
         dbf_put_le32(fd.data() + 12, displacement);
         displacement += dbf_writer_width(fd);
     }
+    if (vfp) --displacement;
     // Both lengths are 16-bit fields of the header: a wider table cannot be
     // described, and wrapping the numbers would write a corrupt file.
-    if (dbf_header_size + dbf_fd_size * fields.size() + 1 > 0xFFFF || 1 + displacement > 0xFFFF)
+    if (header_length > 0xFFFF || 1 + displacement > 0xFFFF)
         throw dbf_exception("Table is too wide for the DBF format");
+    h.header_length = uint16_t(header_length);
     h.record_length = uint16_t(1 + displacement);
     std::string image(h.header_length, '\0');
     auto* out = reinterpret_cast<unsigned char*>(image.data());
     dbf_store_header(h, out);
     for (size_t i = 0; i < fields.size(); ++i)
         std::memcpy(out + dbf_header_size + i * dbf_fd_size, fields[i].data(), dbf_fd_size);
-    out[h.header_length - 1] = dbf_terminator;
+    out[dbf_header_size + dbf_fd_size * fields.size()] = dbf_terminator;
     return image;
 }
 

@@ -30,7 +30,7 @@ inline constexpr int64_t dbf_julian_day_1 = 1721426;
 // The first 32 bytes of every table file.
 struct dbf_header {
     uint8_t version = 0x03;
-    uint8_t year = 0;   // year of the last update modulo 100
+    uint8_t year = 0;   // year of the last update minus 1900 (some writers: modulo 100)
     uint8_t month = 0;  // 1..12
     uint8_t day = 0;    // 1..31
     uint32_t record_count = 0;
@@ -40,6 +40,11 @@ struct dbf_header {
     uint8_t codepage_mark = 0;   // byte 29
 };
 dbf_header dbf_parse_header(const unsigned char* bytes32);
+// The year of the last update that a header's year byte gives.  dBASE and the
+// readers count it from 1900 (126 is 2026); some writers store the year modulo
+// 100 (26).  A byte below 80 names a year of this century, since no DBF table
+// was written before 1980.
+int dbf_header_year(uint8_t year_byte);
 void dbf_store_header(const dbf_header& header, unsigned char* bytes32);
 
 // A 32-byte field descriptor as stored, and the 48-byte Level 7 layout to
@@ -51,6 +56,15 @@ using dbf_field_descriptor7 = std::array<unsigned char, dbf_fd7_size>;
 dbf_field_descriptor7 dbf_normalise(const dbf_field_descriptor& fd);
 inline char dbf_fd_type(const dbf_field_descriptor7& fd) { return char(fd[32]); }
 inline uint8_t dbf_fd_decimals(const dbf_field_descriptor7& fd) { return fd[34]; }
+// The Visual FoxPro field flags (byte 18 of a 32-byte descriptor); 0 for
+// Level 7 descriptors, whose byte 35 is not read.
+inline uint8_t dbf_fd_flags(const dbf_field_descriptor7& fd) { return fd[35]; }
+// Whether a memo field holds bytes rather than text: 'G', 'P', a dBASE IV
+// 'B' (a 10-byte block reference) and a Visual FoxPro 'M' with the binary
+// flag ("Memo (binary)").
+bool dbf_is_binary_memo(const dbf_field_descriptor7& fd);
+// Visual FoxPro version bytes 0x30 to 0x32.
+bool dbf_is_vfp(uint8_t version);
 // The name bytes up to the first NUL (bytes after it are often garbage).
 std::string dbf_fd_name(const dbf_field_descriptor7& fd);
 
@@ -93,11 +107,49 @@ const char* dbf_memo_extension(dbf_memo_type type);
 // 0, the process's ANSI code page, and the name "".
 int dbf_codepage_for_mark(uint8_t mark);
 const char* dbf_codepage_name(uint8_t mark);
+// The mark a new table gets for texts in a code page: the one mark of the
+// table above that reads back as that code page, the Windows one where there
+// are several (0x03 for 1252, 0xC9 for 1251, 0x7A for 936); 0 for a code page
+// that no mark names (1257, 1258, 28591, ...).
+uint8_t dbf_mark_for_codepage(int code_page);
+
+// The layouts this system writes.
+enum class dbf_format {
+    // dBASE III tables (0x03, 0x83 with a ".dbt" memo file) with the FoxPro
+    // field types 'B' and 'T'.
+    dbase3,
+    // Visual FoxPro tables (0x30): ".fpt" memo files, 'I', 'B', 'T', 'Y',
+    // binary memos and null flags.
+    vfp,
+};
+// "dbase3", "vfp".
+const char* dbf_format_name(dbf_format format);
+// The format of a name as dbf_format_name gives it (case ignored); false for
+// any other text.
+bool dbf_parse_format(std::string_view name, dbf_format& format);
+
+// Descriptor byte 18 of Visual FoxPro tables (kept at byte 35 of the
+// normalised descriptor).
+inline constexpr uint8_t dbf_flag_system = 0x01;
+inline constexpr uint8_t dbf_flag_nullable = 0x02;
+inline constexpr uint8_t dbf_flag_binary = 0x04;
+// The 263 bytes after the descriptor terminator of a Visual FoxPro table
+// (the path of its database container, empty for a free table).
+inline constexpr size_t dbf_vfp_backlink_size = 263;
 
 // The layout of an opened table: its header and its descriptors with the
 // offset and width of each field inside a record.
 struct dbf_table_layout {
     dbf_header header;
+    // Visual FoxPro: the bytes of the hidden "_NullFlags" field, which is not
+    // among the fields below (width 0: the table has none).
+    uint32_t null_flags_offset = 0;
+    uint32_t null_flags_width = 0;
+    // Per field: the bit of the null flags that marks its value NULL, -1 for
+    // a field that cannot be NULL.  Bits are given, in field order, to every
+    // nullable field and (after its null bit) to every variable-length
+    // field ('V', 'Q').
+    std::vector<int> null_bits;
     // Level 7 only: the language driver name at offset 32 ("DB866RU0").
     std::string language_driver;
     std::vector<dbf_field_descriptor7> fields;
@@ -121,13 +173,22 @@ dbf_table_layout dbf_read_layout(dbf_file& file);
 // zero.  The name is cut to 10 bytes.
 dbf_field_descriptor dbf_make_descriptor(std::string_view ansi_name, char type, uint8_t width,
                                          uint8_t decimals);
-// The width a new table gives a descriptor in its records: 10 for the memo
-// types 'M', 'G' and 'P', otherwise byte 16.
+// The width a new table gives a descriptor in its records: byte 16; 10 for
+// the memo types 'M', 'G' and 'P' when it is 0.
 uint32_t dbf_writer_width(const dbf_field_descriptor& fd);
+// How a new table is laid out.
+struct dbf_table_options {
+    dbf_format format = dbf_format::dbase3;
+    uint8_t codepage_mark = 0;
+};
 // Header, descriptors (with their displacements filled in) and terminator of
-// a new empty table, dated year/month/day.
+// a new empty table, dated year/month/day.  In the Visual FoxPro format every
+// field is nullable and a "_NullFlags" field of one bit per field follows
+// them: readers that number the flags by field and those that number them by
+// nullable field then read the same bits.  Its 263-byte backlink area follows
+// the terminator.
 std::string dbf_build_table_image(std::vector<dbf_field_descriptor> fields, int year, int month,
-                                  int day);
+                                  int day, const dbf_table_options& options = {});
 
 // Julian day numbers of the proleptic Gregorian calendar (1 January 2000 is
 // 2451545).

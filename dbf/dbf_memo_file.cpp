@@ -108,6 +108,12 @@ void dbf_memo_file::write_memo(uint32_t block, std::string_view text) {
     tk_log(1, "dbf_memo_file::write_memo(%d,%s)", int(block), std::string(text));
 }
 
+uint32_t dbf_memo_file::append_memo(std::string_view, bool) {
+    throw dbf_exception("Memo fields of this table format cannot be written");
+}
+
+void dbf_memo_file::flush() {}
+
 // ---- dBASE III ----
 
 old_memo_file::old_memo_file(std::unique_ptr<dbf_file> file, create_tag)
@@ -180,7 +186,7 @@ void old_memo_file::write_memo(uint32_t block, std::string_view text) {
     file_->put_at(0, word, 4);
 }
 
-uint32_t old_memo_file::append_memo(std::string_view text) {
+uint32_t old_memo_file::append_memo(std::string_view text, bool) {
     TK_ASSERT(!text.empty());
     const uint32_t block = next_block_;
     const uint64_t position = uint64_t(block) * block_size;
@@ -241,16 +247,110 @@ std::string dbt_memo_file::read_memo(uint32_t block) {
 
 // ---- FoxPro ----
 
-fpt_memo_file::fpt_memo_file(const std::string& path, dbf_memo_type memo_type)
-    : dbf_memo_file(std::make_unique<dbf_file>(path, false)), memo_type_(memo_type) {
+fpt_memo_file::fpt_memo_file(const std::string& path, dbf_memo_type memo_type, bool writable)
+    : dbf_memo_file(std::make_unique<dbf_file>(path, writable)), memo_type_(memo_type) {
     tk_log(2, "fpt_memo_file::ctor");
     if (file_->size() < 8) corrupted();
     unsigned char head[8];
     file_->get_at(0, head, sizeof head);
     block_size_ = dbf_be16(head + 6);
+    next_block_ = dbf_be32(head);
     if (block_size_ == 0) {
         tk_log(1, "FPT block size=%d", int(block_size_));
         corrupted();
+    }
+    // Appending starts at the next free block, which must lie past the
+    // header: an earlier one would overwrite it (or memos).
+    if (writable && (file_->size() < header_size ||
+                     uint64_t(next_block_) * block_size_ < header_size))
+        corrupted();
+}
+
+fpt_memo_file::fpt_memo_file(std::unique_ptr<dbf_file> file, create_tag)
+    : dbf_memo_file(std::move(file)), memo_type_(dbf_memo_vfp) {
+    tk_log(2, "fpt_memo_file::ctor");
+}
+
+std::unique_ptr<fpt_memo_file> fpt_memo_file::create(const std::string& path) {
+    std::unique_ptr<fpt_memo_file> memo(new fpt_memo_file(dbf_file::create(path), create_tag{}));
+    memo->block_size_ = default_block_size;
+    memo->next_block_ = header_size / default_block_size;
+    std::string header(header_size, '\0');
+    auto* h = reinterpret_cast<unsigned char*>(header.data());
+    for (int i = 0; i < 4; ++i) h[i] = uint8_t(memo->next_block_ >> (24 - 8 * i));
+    h[6] = uint8_t(default_block_size >> 8);
+    h[7] = uint8_t(default_block_size);
+    memo->file_->put_at(0, header.data(), header.size());
+    return memo;
+}
+
+fpt_memo_file::~fpt_memo_file() {
+    try {
+        flush();
+    } catch (const std::exception& e) {
+        tk_log(3, "ERROR: memos of %s were not written: %s", file_->path(), e.what());
+    }
+}
+
+bool fpt_memo_file::reads_as_decimal_reference(uint32_t block) {
+    // The four bytes as a reader of decimal references sees them: NULs as
+    // blanks, leading blanks and control codes skipped, then a sign or a
+    // digit starts a number.
+    unsigned char b[4];
+    dbf_put_le32(b, block);
+    size_t i = 0;
+    while (i < 4 && (b[i] == 0 || b[i] <= 0x20)) ++i;
+    if (i < 4 && (b[i] == '+' || b[i] == '-')) ++i;
+    return i < 4 && b[i] >= '0' && b[i] <= '9';
+}
+
+uint32_t fpt_memo_file::append_memo(std::string_view text, bool binary) {
+    TK_ASSERT(!text.empty() && file_->writable());
+    // LibreOffice reads every memo reference as decimal digits, also the
+    // 4-byte binary ones of Visual FoxPro tables, so it shows their memos as
+    // empty; a block number whose bytes happen to read as digits would show
+    // another memo instead.  Such block numbers are left unused (about one
+    // block in twenty).
+    uint32_t block = next_block_;
+    while (reads_as_decimal_reference(block)) ++block;
+    const uint64_t position = uint64_t(block) * block_size_;
+    const uint64_t length = 8 + uint64_t(text.size());
+    const uint64_t blocks = (length + block_size_ - 1) / block_size_;
+    tk_log(1, "fpt_memo_file::append_memo(%d, %d bytes)", int(block), int(text.size()));
+    if (text.size() > 0x7FFFFFFFu || uint64_t(block) + blocks > 0xFFFFFFFFu)
+        throw dbf_exception("Memo file is full");
+    if (pending_.empty())
+        pending_at_ = position;
+    else
+        pending_.resize(size_t(position - pending_at_), '\0');  // the blocks left unused
+    unsigned char head[8];
+    const uint32_t type = binary ? block_binary : block_text;
+    const uint32_t size = uint32_t(text.size());
+    for (int i = 0; i < 4; ++i) {
+        head[i] = uint8_t(type >> (24 - 8 * i));
+        head[4 + i] = uint8_t(size >> (24 - 8 * i));
+    }
+    pending_.append(reinterpret_cast<const char*>(head), sizeof head);
+    pending_.append(text);
+    // Whole blocks: the next memo starts at a block boundary, and readers
+    // that read a block at a time find the file long enough.
+    pending_.resize(size_t(blocks * block_size_ + (position - pending_at_)), '\0');
+    next_block_ = uint32_t(block + blocks);
+    header_dirty_ = true;
+    if (pending_.size() >= batch_bytes) flush();
+    return block;
+}
+
+void fpt_memo_file::flush() {
+    if (!pending_.empty()) {
+        file_->put_at(pending_at_, pending_.data(), pending_.size());
+        pending_.clear();
+    }
+    if (header_dirty_) {
+        unsigned char word[4];
+        for (int i = 0; i < 4; ++i) word[i] = uint8_t(next_block_ >> (24 - 8 * i));
+        file_->put_at(0, word, 4);
+        header_dirty_ = false;
     }
 }
 
@@ -260,6 +360,7 @@ uint32_t fpt_memo_file::get_block_number(std::string_view field) {
 
 std::string fpt_memo_file::read_memo(uint32_t block) {
     tk_log(1, "fpt_memo_file::read_memo(%d)", int(block));
+    flush();
     const uint64_t position = uint64_t(block) * block_size_;
     tk_log(1, "Reading MEMO at position=%lld", (long long)position);
     if (position + 8 > file_->size()) {
@@ -318,7 +419,7 @@ std::unique_ptr<dbf_memo_file> dbf_open_memo_file(dbf_memo_type type, const std:
         case dbf_memo_dbt: return std::make_unique<dbt_memo_file>(path);
         case dbf_memo_fpt:
         case dbf_memo_vfp:
-        case dbf_memo_dct: return std::make_unique<fpt_memo_file>(path, type);
+        case dbf_memo_dct: return std::make_unique<fpt_memo_file>(path, type, writable);
         case dbf_memo_smt: return std::make_unique<smt_memo_file>(path);
         default: return nullptr;
     }

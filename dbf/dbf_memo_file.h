@@ -1,9 +1,9 @@
 // Memo companion files: the texts of memo fields, kept in blocks of a file
 // beside the table.
 //
-// old_memo_file is the dBASE III layout that this system writes (and reads);
-// dbt_memo_file (dBASE IV), fpt_memo_file (FoxPro, Visual FoxPro) and
-// smt_memo_file (SMT) are read only.  Each object owns its open file.  Every
+// old_memo_file (dBASE III) and fpt_memo_file (FoxPro, Visual FoxPro) are
+// the layouts that this system writes and reads; dbt_memo_file (dBASE IV)
+// and smt_memo_file (SMT) are read only.  Each object owns its open file.  Every
 // read is checked against the file size first, so a hostile block number or
 // length yields dbf_exception "Failed to read MEMO field", never a read
 // outside the file or an allocation larger than the file.  One thread at a
@@ -33,6 +33,14 @@ public:
     virtual std::string read_memo(uint32_t block) = 0;
     // Writes a memo at a block; only the dBASE III file writes.
     virtual void write_memo(uint32_t block, std::string_view text);
+    // Appends a memo at the next free block and returns its block number;
+    // binary marks bytes that are no text (FoxPro files keep the kind in the
+    // block).  Memos may be collected in memory until flush().  The base
+    // raises dbf_exception "Memo fields of this table format cannot be
+    // written".  REQUIRES: text not empty.
+    virtual uint32_t append_memo(std::string_view text, bool binary);
+    // Writes what append_memo collected; the base has nothing to write.
+    virtual void flush();
 
     dbf_file& file() { return *file_; }
 
@@ -69,11 +77,12 @@ public:
     // The memo is collected in memory with the memos appended after it and
     // written by flush() (or when enough are collected, before any read, and
     // on destruction): the bytes on disk are those write_memo would give.
+    // binary is not kept (the layout has no place for it).
     // REQUIRES: text not empty.
-    uint32_t append_memo(std::string_view text);
+    uint32_t append_memo(std::string_view text, bool binary = false) override;
     // Writes the collected memos in one call, then the next free block number
     // at offset 0, so that the header never points past memos not on disk.
-    void flush();
+    void flush() override;
 
     static constexpr size_t batch_bytes = 1024 * 1024;
 
@@ -103,16 +112,53 @@ private:
 // memo's bytes fill (zero bytes included).
 class fpt_memo_file : public dbf_memo_file {
 public:
-    fpt_memo_file(const std::string& path, dbf_memo_type memo_type);
+    // Block size of the files this system creates (Visual FoxPro's own).
+    static constexpr uint32_t default_block_size = 64;
+    static constexpr uint32_t header_size = 512;
+    // Block types: a picture or other bytes, a text.
+    static constexpr uint32_t block_binary = 0;
+    static constexpr uint32_t block_text = 1;
+
+    // Opens an existing file, read-only or for appending.  A file shorter
+    // than its header fields or of block size 0 raises dbf_exception "Memo
+    // file is corrupted"; one opened for appending must hold its whole
+    // 512-byte header and a next free block past it (the same exception).
+    fpt_memo_file(const std::string& path, dbf_memo_type memo_type, bool writable = false);
+    // Creates an empty memo file: the 512-byte header with the next free
+    // block 512 / 64 = 8 and the block size 64, both big-endian.
+    static std::unique_ptr<fpt_memo_file> create(const std::string& path);
+    // Writes what append_memo collected, then the next free block number.
+    ~fpt_memo_file() override;
+
     // Visual FoxPro tables keep the block number as a 4-byte binary integer;
     // FoxPro 2 tables as a decimal text.
     uint32_t get_block_number(std::string_view field_bytes) override;
     std::string read_memo(uint32_t block) override;
+    // Appends a block of type binary or text: the type and the length
+    // big-endian, the bytes, zeros to the end of the block.  Collected like
+    // old_memo_file's memos.  REQUIRES: the file is writable, text not empty.
+    uint32_t append_memo(std::string_view text, bool binary) override;
+    void flush() override;
+
     uint32_t block_size() const { return block_size_; }
+    uint32_t next_block() const { return next_block_; }
+
+    static constexpr size_t batch_bytes = 1024 * 1024;
+
+    // Whether a reader that takes memo references for decimal digits reads
+    // a number from the four bytes of this block number (append_memo does
+    // not use such blocks).
+    static bool reads_as_decimal_reference(uint32_t block);
 
 private:
+    struct create_tag {};
+    fpt_memo_file(std::unique_ptr<dbf_file> file, create_tag);
     dbf_memo_type memo_type_;
     uint32_t block_size_ = 0;
+    uint32_t next_block_ = 0;
+    std::string pending_;
+    uint64_t pending_at_ = 0;
+    bool header_dirty_ = false;
 };
 
 // SMT memo file: a 512-byte header with the block size at bytes 4..7; a memo

@@ -42,14 +42,25 @@ dbf_record::dbf_record(std::string_view bytes, const dbf_table_layout& layout,
         const size_t offset = 1 + size_t(layout.offsets[i]);
         if (offset + layout.widths[i] > bytes.size()) break;  // cannot happen for a checked layout
         std::string_view field = bytes.substr(offset, layout.widths[i]);
-        if (type == 'M' || type == 'G' || type == 'P' || (type == 'B' && vartype == VT_BLOB)) {
-            push_back(get_memo_field(names[i], field, type == 'M'));
+        if (is_null(bytes, layout, i)) {
+            // Visual FoxPro's null flag: whatever the field's bytes say.
+            emplace_back<dbf_field>(names[i], 0, ole_variant());
+        } else if (type == 'M' || type == 'G' || type == 'P' ||
+                   (type == 'B' && vartype == VT_BLOB)) {
+            push_back(get_memo_field(names[i], field, !dbf_is_binary_memo(fd)));
         } else {
             // A field of width 0 holds nothing; the fields after it still
             // have their bytes.
             emplace_back<dbf_field>(names[i], field, fd, code_page, level7);
         }
     }
+}
+
+bool dbf_record::is_null(std::string_view bytes, const dbf_table_layout& layout, size_t field) {
+    if (layout.null_flags_width == 0 || field >= layout.null_bits.size()) return false;
+    const int bit = layout.null_bits[field];
+    const size_t at = 1 + size_t(layout.null_flags_offset) + size_t(bit / 8);
+    return bit >= 0 && at < bytes.size() && (uint8_t(bytes[at]) >> (bit % 8) & 1) != 0;
 }
 
 std::unique_ptr<udb_field> dbf_record::get_memo_field(const std::u16string& name,

@@ -71,6 +71,9 @@ public:
     std::unique_ptr<udb_field> get_memo_field(const std::u16string& name,
                                               std::string_view field_bytes, bool is_text);
 
+    // Whether the null flags of a Visual FoxPro record mark the field NULL.
+    static bool is_null(std::string_view bytes, const dbf_table_layout& layout, size_t field);
+
 private:
     void report_lost_memo(const std::u16string& name, const std::string& why);
 

@@ -105,7 +105,7 @@ std::string dbf_recordset::companion_path(const char* extension) const {
 void dbf_recordset::init_memo_file() {
     if (memo_type_ == dbf_memo_none) return;
     memo_ = dbf_open_memo_file(memo_type_, companion_path(dbf_memo_extension(memo_type_)),
-                               open_mode_ == mode_append && memo_type_ == dbf_memo_old);
+                               open_mode_ == mode_append && is_writable_memo_type());
 }
 
 void dbf_recordset::init_indexes() {
@@ -142,14 +142,23 @@ int dbf_recordset::get_codepage() const {
     return dbf_codepage_for_mark(mark);
 }
 
-old_memo_file* dbf_recordset::memo_writer() {
-    if (memo_type_ != dbf_memo_old)
+bool dbf_recordset::is_writable_memo_type() const {
+    return memo_type_ == dbf_memo_old || memo_type_ == dbf_memo_vfp;
+}
+
+dbf_memo_file* dbf_recordset::memo_writer() {
+    if (!is_writable_memo_type())
         throw dbf_exception("Memo fields of this table format cannot be written");
     // A memo file that could not be read is not replaced by an empty one: its
     // memos would be lost.
     if (memo_broken_) throw dbf_exception(memo_unreadable_);
-    if (memo_ == nullptr) memo_ = old_memo_file::create(companion_path("dbt"));
-    return static_cast<old_memo_file*>(memo_.get());
+    if (memo_ == nullptr) {
+        if (memo_type_ == dbf_memo_old)
+            memo_ = old_memo_file::create(companion_path("dbt"));
+        else
+            memo_ = fpt_memo_file::create(companion_path("fpt"));
+    }
+    return memo_.get();
 }
 
 void dbf_recordset::append_record(const udb_record& record) {
@@ -186,7 +195,7 @@ void dbf_recordset::append_record(const udb_record& record) {
             tk_log(1, "Processing field #%d (size=%d): %s", int(i), int(width),
                    field.to_string());
         const char type = dbf_fd_type(layout_.fields[i]);
-        old_memo_file* memo = nullptr;
+        dbf_memo_file* memo = nullptr;
         if ((type == 'M' || type == 'G') && !field.is_empty()) memo = memo_writer();
         if (dbf_put_value(at, layout_.fields[i], width, field, memo) ==
             dbf_put_result::number_too_wide) {
@@ -200,6 +209,17 @@ void dbf_recordset::append_record(const udb_record& record) {
                             : 1 + size_t(layout_.offsets.back()) + layout_.widths.back();
     if (used < layout_.header.record_length)
         std::memset(out + used, ' ', layout_.header.record_length - used);
+    if (layout_.null_flags_width != 0) {
+        // A NULL value (and a missing one) sets its field's bit; a text is
+        // NULL only when it is the empty value, not an empty text.
+        unsigned char* flags = out + 1 + layout_.null_flags_offset;
+        std::memset(flags, 0, layout_.null_flags_width);
+        for (size_t i = 0; i < layout_.fields.size(); ++i) {
+            const int bit = layout_.null_bits[i];
+            if (bit >= 0 && (i >= n || record[i].is_empty()))
+                flags[bit / 8] = uint8_t(flags[bit / 8] | (1u << (bit % 8)));
+        }
+    }
     pending_size_ = start + layout_.header.record_length;
     ++pending_count_;
     const uint32_t number = record_count();
@@ -214,8 +234,7 @@ void dbf_recordset::append_record(const udb_record& record) {
 void dbf_recordset::flush() {
     // The memos of the collected records go first: a record on disk never
     // refers to a memo that is not.
-    if (memo_type_ == dbf_memo_old && memo_ != nullptr)
-        static_cast<old_memo_file*>(memo_.get())->flush();
+    if (memo_ != nullptr) memo_->flush();
     if (pending_count_ == 0) return;
     const uint64_t at = uint64_t(layout_.header.header_length) +
                         uint64_t(layout_.header.record_count) * layout_.header.record_length;

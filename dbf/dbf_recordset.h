@@ -82,7 +82,9 @@ private:
     void init_memo_file();
     void init_indexes();
     std::string companion_path(const char* extension) const;
-    old_memo_file* memo_writer();
+    dbf_memo_file* memo_writer();
+    // dBASE III and Visual FoxPro memo files are appended to.
+    bool is_writable_memo_type() const;
 
     std::string path_;
     int open_mode_;

@@ -20,7 +20,11 @@
 //                           stored blank-padded to their length as Oracle keeps them
 //   DATE                    TEXT 'YYYY-MM-DD HH24:MI:SS'
 //   TIMESTAMP(n)            TEXT 'YYYY-MM-DD HH24:MI:SS.fffffffff' (9 fraction digits)
-//   TIMESTAMP WITH [LOCAL] TIME ZONE, INTERVAL ...  TEXT in Oracle's display form
+//   TIMESTAMP(n) WITH TIME ZONE     TEXT 'YYYY-MM-DD HH24:MI:SS.fffffffff ZONE': the local
+//                           time and the zone in TZR form ('+02:00', '-08:00', 'US/Pacific')
+//   TIMESTAMP(n) WITH LOCAL TIME ZONE   TEXT as TIMESTAMP, in the database time zone (UTC)
+//   INTERVAL YEAR(p) TO MONTH       TEXT in Oracle's form at the column's precision: '+02-03'
+//   INTERVAL DAY(p) TO SECOND(s)    TEXT likewise: '+03 04:05:06.123000'
 //   RAW/LONG RAW/BLOB       BLOB
 //   BINARY_FLOAT/DOUBLE     REAL
 //   ROWID                   TEXT
@@ -31,7 +35,8 @@ namespace ocilite {
 
 inline constexpr const char* kCatalogSchemaSql = R"sql(
 CREATE TABLE IF NOT EXISTS ocilite_settings(
-  name  TEXT PRIMARY KEY,       -- 'banner': first row of v$version (further rows: 'banner2'..)
+  name  TEXT PRIMARY KEY,       -- 'banner': first row of v$version (further rows: 'banner2'..;
+                                -- 'banner_full': its BANNER_FULL from 18c on)
   value TEXT);
 CREATE TABLE IF NOT EXISTS ocilite_users(
   username       TEXT PRIMARY KEY,   -- upper case
@@ -86,14 +91,31 @@ CREATE TABLE IF NOT EXISTS ocilite_ind_columns(
   table_name      TEXT NOT NULL,
   column_name     TEXT NOT NULL,
   column_position INTEGER NOT NULL,
-  descend         TEXT NOT NULL DEFAULT 'ASC');
+  descend         TEXT NOT NULL DEFAULT 'ASC',
+  -- A hidden SYS_NC<n>$ column: the expression it holds as Oracle prints it
+  -- ('UPPER("ENAME")'; '"ENAME"' for a descending column).
+  column_expression TEXT);
 CREATE TABLE IF NOT EXISTS ocilite_views(
   view_name TEXT PRIMARY KEY,
-  text      TEXT NOT NULL);          -- the query after AS, as typed
+  text      TEXT NOT NULL,           -- the query after AS, as typed
+  owner     TEXT);                   -- the schema; NULL (databases of earlier loaders): every
+                                     -- user's
 CREATE TABLE IF NOT EXISTS ocilite_sequences(
   sequence_name TEXT PRIMARY KEY,
   min_value     TEXT, max_value TEXT, increment_by TEXT, last_number TEXT);
 )sql";
+
+// Columns that later versions of the layout added, with their declarations: a database made
+// before them gets them with ALTER TABLE ADD COLUMN (NULL in existing rows).
+struct catalog_column {
+    const char* table;
+    const char* column;
+    const char* declaration;
+};
+inline constexpr catalog_column kAddedCatalogColumns[] = {
+    {"ocilite_ind_columns", "column_expression", "TEXT"},
+    {"ocilite_views", "owner", "TEXT"},
+};
 
 // The counter behind system-made names (SYS_C0012345): ocilite_settings row
 // 'sys_c_next', an integer, starting at 10000.

@@ -19,6 +19,9 @@ packages=(
   libicu-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-dbfread python3-dbf
+  # Independent DBF readers of the reader tests: ogr2ogr, and LibreOffice
+  # Calc with its dBASE driver (82 MB, about 20 s to install).
+  gdal-bin libreoffice-calc-nogui libreoffice-base-drivers
 )
 if [[ "${KESTREL_FUZZ:-0}" == 1 ]]; then
   packages+=(clang-14 libclang-rt-14-dev)

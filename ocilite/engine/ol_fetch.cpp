@@ -79,6 +79,14 @@ const char* type_word(const column_desc& d) {
             return "DATE";
         case value_kind::timestamp:
             return "TIMESTAMP";
+        case value_kind::timestamp_tz:
+            return "TIMESTAMP WITH TIME ZONE";
+        case value_kind::timestamp_ltz:
+            return "TIMESTAMP WITH LOCAL TIME ZONE";
+        case value_kind::interval_ym:
+            return "INTERVAL YEAR TO MONTH";
+        case value_kind::interval_ds:
+            return "INTERVAL DAY TO SECOND";
         case value_kind::raw:
         case value_kind::long_raw:
             return "BINARY";
@@ -98,6 +106,26 @@ ora_error inconsistent(const char* expected, const column_desc& d) {
 
 bool is_binary_kind(value_kind k) {
     return k == value_kind::raw || k == value_kind::long_raw || k == value_kind::blob;
+}
+
+bool is_datetime_kind(value_kind k) {
+    return k == value_kind::date || k == value_kind::timestamp || k == value_kind::timestamp_tz ||
+           k == value_kind::timestamp_ltz;
+}
+
+std::string_view stored_text(sqlite3_stmt* st, int col) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+    return std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
+}
+
+// A stored date or timestamp as the local date and time Oracle converts it to.  A TIMESTAMP
+// WITH TIME ZONE keeps its own local time and drops the zone, as Oracle's conversion to
+// TIMESTAMP does; WITH LOCAL TIME ZONE is stored in the database zone, which is the session's.
+bool stored_date_time(value_kind k, std::string_view text, date_time& dt, std::string& zone) {
+    if (k == value_kind::timestamp_tz || k == value_kind::timestamp_ltz)
+        return parse_date_time_zone(text, dt, zone);
+    zone.clear();
+    return parse_date_time(text, dt);
 }
 
 // The value's text as Oracle converts it to a character type.  The view points into SQLite's
@@ -140,16 +168,35 @@ bool value_text(stmt_h& s, int col, std::string_view& out, ora_error& err) {
             out = s.scratch;
             return true;
         case value_kind::date:
-        case value_kind::timestamp: {
-            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-            std::string_view text(p ? p : "",
-                                  static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
+        case value_kind::timestamp:
+        case value_kind::timestamp_tz:
+        case value_kind::timestamp_ltz: {
+            const std::string_view text = stored_text(st, col);
             date_time dt;
-            if (!parse_date_time(text, dt)) {
+            std::string zone;
+            if (!stored_date_time(d.kind, text, dt, zone)) {
                 out = text;
                 return true;
             }
             s.scratch = d.kind == value_kind::date ? date_text(dt) : timestamp_text(dt, d.scale);
+            // NLS_TIMESTAMP_TZ_FORMAT ends in TZR; a value stored without a zone is in the
+            // session zone, which is UTC here.
+            if (d.kind == value_kind::timestamp_tz)
+                s.scratch += " " + (zone.empty() ? "+00:00" : zone);
+            out = s.scratch;
+            return true;
+        }
+        case value_kind::interval_ym:
+        case value_kind::interval_ds: {
+            const std::string_view text = stored_text(st, col);
+            std::int64_t months = 0;
+            interval_ds ds;
+            if (d.kind == value_kind::interval_ym && parse_interval_ym(text, months))
+                s.scratch = interval_ym_text(months, d.precision);
+            else if (d.kind == value_kind::interval_ds && parse_interval_ds(text, ds))
+                s.scratch = interval_ds_text(ds, d.precision, d.scale);
+            else
+                s.scratch.assign(text);
             out = s.scratch;
             return true;
         }
@@ -222,8 +269,8 @@ bool value_number(stmt_h& s, int col, long double& v, ora_error& err) {
     sqlite3_stmt* st = s.st.get();
     const column_desc& d = s.columns[static_cast<std::size_t>(col)];
     const int t = sqlite3_column_type(st, col);
-    if (d.kind == value_kind::date || d.kind == value_kind::timestamp || is_binary_kind(d.kind) ||
-        d.kind == value_kind::clob) {
+    if (is_datetime_kind(d.kind) || is_binary_kind(d.kind) || d.kind == value_kind::clob ||
+        d.kind == value_kind::interval_ym || d.kind == value_kind::interval_ds) {
         err = inconsistent("NUMBER", d);
         return false;
     }
@@ -249,13 +296,12 @@ bool value_number(stmt_h& s, int col, long double& v, ora_error& err) {
 
 bool value_date(stmt_h& s, int col, date_time& dt, ora_error& err) {
     const column_desc& d = s.columns[static_cast<std::size_t>(col)];
-    if (d.kind != value_kind::date && d.kind != value_kind::timestamp &&
-        d.kind != value_kind::display && d.kind != value_kind::text) {
+    if (!is_datetime_kind(d.kind) && d.kind != value_kind::text) {
         err = inconsistent("DATE", d);
         return false;
     }
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s.st.get(), col));
-    if (!parse_date_time(p ? p : "", dt)) {
+    std::string zone;
+    if (!stored_date_time(d.kind, stored_text(s.st.get(), col), dt, zone)) {
         err = inconsistent("DATE", d);
         return false;
     }
@@ -314,6 +360,16 @@ void describe_columns(stmt_h& s) {
             d->expression = true;
         }
         s.columns.push_back(std::move(*d));
+    }
+    // The ROWID pseudo-column: Oracle's ROWID type, never NULL.
+    for (const rowid_column& r : s.rowid_columns) {
+        const int at = r.from_end ? n - 1 - r.index : r.index;
+        if (at < 0 || at >= n) continue;
+        column_desc& c = s.columns[static_cast<std::size_t>(at)];
+        std::string name = std::move(c.name);
+        c = describe_catalog("ROWID", 10, {}, {}, "");
+        c.name = std::move(name);
+        c.nullable = 0;
     }
 }
 

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -58,6 +59,8 @@ struct connection {
     std::set<std::string> schemas;  // names that qualify tables: SYS, the user, the owners
     bool session_active = false;
     sqlite_stmt_ptr catalog_lookup;  // ocilite_columns by (table, column); null without catalog
+    // The data object number of a main table (its ROWIDs name it); nullopt for none.
+    std::optional<std::int64_t> table_object(const std::string& table);
 };
 
 struct lob_h;
@@ -129,6 +132,7 @@ struct stmt_h : handle_base {
     std::shared_ptr<connection> conn;
     sqlite_stmt_ptr st;
     std::vector<column_desc> columns;
+    std::vector<rowid_column> rowid_columns;  // select-list columns that are ROWID
     std::vector<define_h*> defines;  // by position - 1; children of this statement
     std::vector<param_h*> params;    // by position - 1, made on first OCIParamGet
     bool executed = false;           // describe available

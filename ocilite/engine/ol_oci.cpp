@@ -101,6 +101,22 @@ void env_h::forget_child(handle_base* child) {
     if (child == streaming_lob) streaming_lob = nullptr;
 }
 
+// Data object numbers start where a fresh database's user objects do; the table's entry in
+// the SQLite schema tells them apart.
+std::optional<std::int64_t> connection::table_object(const std::string& table) {
+    constexpr std::int64_t kFirstObject = 73000;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db.get(),
+                           "SELECT rowid FROM main.sqlite_schema WHERE type = 'table' AND "
+                           "name = ?1 COLLATE NOCASE",
+                           -1, &raw, nullptr) != SQLITE_OK)
+        return std::nullopt;
+    sqlite_stmt_ptr q(raw);
+    sqlite3_bind_text(q.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(q.get()) != SQLITE_ROW) return std::nullopt;
+    return kFirstObject + sqlite3_column_int64(q.get(), 0);
+}
+
 void stmt_h::forget_child(handle_base* child) {
     for (auto& d : defines)
         if (d == child) d = nullptr;
@@ -169,6 +185,19 @@ void sqlite_concat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 void sqlite_nvl(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_value(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? argv[1] : argv[0]);
+}
+
+// OCILITE_ROWID(rowid, object): the ROWID pseudo-column as the rewriter writes it.
+void sqlite_rowid(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) != SQLITE_INTEGER) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const std::string text = rowid_text(sqlite3_value_int64(argv[1]), sqlite3_value_int64(argv[0]));
+    if (text.empty())
+        sqlite3_result_null(ctx);
+    else
+        sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
 void reset_cursor(stmt_h& s) {
@@ -458,6 +487,8 @@ KOCI_API sword OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const OraText*
                             sqlite_concat, nullptr, nullptr);
     sqlite3_create_function(db.get(), "NVL", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             sqlite_nvl, nullptr, nullptr);
+    sqlite3_create_function(db.get(), "OCILITE_ROWID", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                            nullptr, sqlite_rowid, nullptr, nullptr);
     auto conn = std::make_shared<connection>();
     conn->db = std::move(db);
     conn->path = path;
@@ -519,8 +550,12 @@ KOCI_API sword OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISession* us
     c.schemas = {"SYS", "PUBLIC", user};
     if (has_main_table(c.db.get(), "ocilite_tables")) {
         sqlite3_stmt* raw = nullptr;
-        sqlite3_prepare_v2(c.db.get(), "SELECT DISTINCT owner FROM main.ocilite_tables", -1, &raw,
-                           nullptr);
+        sqlite3_prepare_v2(c.db.get(),
+                           has_main_column(c.db.get(), "ocilite_views", "owner")
+                               ? "SELECT owner FROM main.ocilite_tables UNION SELECT owner FROM "
+                                 "main.ocilite_views WHERE owner IS NOT NULL"
+                               : "SELECT DISTINCT owner FROM main.ocilite_tables",
+                           -1, &raw, nullptr);
         sqlite_stmt_ptr q(raw);
         while (q && sqlite3_step(q.get()) == SQLITE_ROW)
             if (const auto* o = sqlite3_column_text(q.get(), 0))
@@ -780,7 +815,12 @@ KOCI_API sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp,
 
     std::string sql;
     ora_error e;
-    if (!rewrite_sql(s->sql, sql, e, s->conn->schemas)) return fail(err, std::move(e));
+    rewrite_options options;
+    options.schemas = s->conn->schemas;
+    options.parse_only = (mode & OCI_PARSE_ONLY) != 0;
+    connection* conn = s->conn.get();
+    options.table_object = [conn](const std::string& t) { return conn->table_object(t); };
+    if (!rewrite_sql(s->sql, sql, e, options, &s->rowid_columns)) return fail(err, std::move(e));
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(s->conn->db.get(), sql.c_str(), static_cast<int>(sql.size()), &raw,
@@ -793,6 +833,13 @@ KOCI_API sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp,
         const int code = s->st ? 933 : 900;
         s->st.reset();
         return fail(err, code);
+    }
+    // A statement that changes data is only parsed: it named existing tables and columns,
+    // and nothing ran.
+    if (options.parse_only && s->stmt_type != OCI_STMT_SELECT) {
+        s->st.reset();
+        s->executed = true;
+        return OCI_SUCCESS;
     }
     if (sqlite3_column_count(s->st.get()) == 0 || !sqlite3_stmt_readonly(s->st.get())) {
         s->st.reset();
@@ -976,33 +1023,45 @@ KOCI_API sword OCIDateTimeGetTime(void* hndl, OCIError* errhp, OCIDateTime* date
 }
 
 // Binds and LOB writes belong to statements that change data, which this engine does not run
-// through the interface yet: they answer as a server without the feature does.
-KOCI_API sword OCIBindByName(OCIStmt* stmtp, OCIBind** /*bindpp*/, OCIError* errhp,
-                             const OraText* /*placeholder*/, sb4 /*placeh_len*/, void* /*valuep*/,
+// through the interface yet.  The calls check what Oracle checks first (handles, the
+// placeholder's name, the locator) and then answer as a server without the feature would.
+KOCI_API sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindpp, OCIError* errhp,
+                             const OraText* placeholder, sb4 placeh_len, void* /*valuep*/,
                              sb4 /*value_sz*/, ub2 /*dty*/, void* /*indp*/, ub2* /*alenp*/,
                              ub2* /*rcodep*/, ub4 /*maxarr_len*/, ub4* /*curelep*/, ub4 /*mode*/) {
+    auto* s = find_as<stmt_h>(stmtp, OCI_HTYPE_STMT);
     auto* err = find_as<err_h>(errhp, OCI_HTYPE_ERROR);
-    if (!find_as<stmt_h>(stmtp, OCI_HTYPE_STMT) || !err) return OCI_INVALID_HANDLE;
+    if (!s || !err || !bindpp) return OCI_INVALID_HANDLE;
+    // A name that the prepared text does not hold is an illegal variable name.
+    const std::string name =
+        placeholder && placeh_len > 0
+            ? text_in(env_of(s), placeholder, static_cast<std::size_t>(placeh_len))
+            : "";
+    if (!s->prepared || !has_placeholder(s->sql, name)) return fail(err, 1036);
     return fail(err, 3001);
 }
 
 KOCI_API sword OCIBindDynamic(OCIBind* bindp, OCIError* errhp, void* /*ictxp*/,
                               OCICallbackInBind /*icbfp*/, void* /*octxp*/,
                               OCICallbackOutBind /*ocbfp*/) {
-    // No bind handle can exist yet, so every handle given here is invalid.
+    // OCIBindByName hands out no bind handle yet, so every handle given here is invalid.
     (void)bindp;
     (void)errhp;
     return OCI_INVALID_HANDLE;
 }
 
-KOCI_API sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* /*amtp*/,
+KOCI_API sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp,
                            ub4 /*offset*/, void* /*bufp*/, ub4 /*buflen*/, ub1 /*piece*/,
                            void* /*ctxp*/, OCICallbackLobWrite /*cbfp*/, ub2 /*csid*/,
                            ub1 /*csfrm*/) {
     auto* err = find_as<err_h>(errhp, OCI_HTYPE_ERROR);
-    if (!find_as<svcctx_h>(svchp, OCI_HTYPE_SVCCTX) || !err || !find_as<lob_h>(locp, OCI_DTYPE_LOB))
+    auto* lob = find_as<lob_h>(locp, OCI_DTYPE_LOB);
+    // A locator that holds no LOB (never fetched, or NULL) is no LOB, as for the reads.
+    if (!find_as<svcctx_h>(svchp, OCI_HTYPE_SVCCTX) || !err || !lob || !lob->data)
         return OCI_INVALID_HANDLE;
-    return fail(err, 3001);
+    if (!amtp) return fail(err, 24801);
+    // Every locator comes from a query without FOR UPDATE, whose rows are not locked.
+    return fail(err, 22920);
 }
 
 }  // extern "C"

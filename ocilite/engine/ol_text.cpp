@@ -1,8 +1,10 @@
 #include "ol_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace ocilite {
 
@@ -79,6 +81,18 @@ bool read_int(std::string_view s, std::size_t& i, int digits, int& out) {
     i += digits;
     out = v;
     return true;
+}
+
+// Reads the digits of a fraction of a second at s[i..] into nanoseconds (digits past nine are
+// dropped) and returns how many digits there were.
+int read_fraction(std::string_view s, std::size_t& i, std::uint32_t& nanos) {
+    std::uint32_t ns = 0;
+    int k = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++k)
+        if (k < 9) ns = ns * 10 + static_cast<std::uint32_t>(s[i] - '0');
+    for (int m = k; m < 9; ++m) ns *= 10;
+    nanos = ns;
+    return k;
 }
 
 }  // namespace
@@ -251,9 +265,12 @@ std::string binary_float_text(double v, bool single) {
     return s;
 }
 
-bool parse_date_time(std::string_view s, date_time& d) {
+namespace {
+
+// Reads the date and time at the start of s; `i` ends after them.
+bool parse_date_time_prefix(std::string_view s, date_time& d, std::size_t& i) {
     d = date_time{};
-    std::size_t i = 0;
+    i = 0;
     if (!read_int(s, i, 4, d.year)) return false;
     if (i >= s.size() || s[i++] != '-' || !read_int(s, i, 2, d.month)) return false;
     if (i >= s.size() || s[i++] != '-' || !read_int(s, i, 2, d.day)) return false;
@@ -268,17 +285,171 @@ bool parse_date_time(std::string_view s, date_time& d) {
         }
         if (i < s.size() && s[i] == '.') {
             ++i;
-            std::uint32_t ns = 0;
-            int k = 0;
-            for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++k)
-                if (k < 9) ns = ns * 10 + static_cast<std::uint32_t>(s[i] - '0');
-            for (; k < 9; ++k) ns *= 10;
-            d.nanos = ns;
+            read_fraction(s, i, d.nanos);
         }
-        if (i != s.size()) return false;
     }
     return d.month >= 1 && d.month <= 12 && d.day >= 1 && d.day <= 31 && d.hour < 24 &&
            d.minute < 60 && d.second < 62;
+}
+
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// Reads an unsigned decimal at s[i..]; false when there is no digit.
+bool read_number(std::string_view s, std::size_t& i, std::int64_t& out, int max_digits = 18) {
+    const std::size_t start = i;
+    std::int64_t v = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        if (static_cast<int>(i - start) >= max_digits) return false;
+        v = v * 10 + (s[i] - '0');
+        ++i;
+    }
+    out = v;
+    return i > start;
+}
+
+bool read_sign(std::string_view s, std::size_t& i) {
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) return s[i++] == '-';
+    return false;
+}
+
+}  // namespace
+
+bool parse_date_time(std::string_view s, date_time& d) {
+    std::size_t i = 0;
+    return parse_date_time_prefix(s, d, i) && i == s.size();
+}
+
+bool parse_date_time_zone(std::string_view s, date_time& d, std::string& zone) {
+    std::size_t i = 0;
+    zone.clear();
+    if (!parse_date_time_prefix(s, d, i)) return false;
+    if (i == s.size()) return true;
+    if (!is_blank(s[i])) return false;
+    zone = std::string(trim(s.substr(i)));
+    return !zone.empty();
+}
+
+int digit_count(std::int64_t v) {
+    if (v < 0) v = -v;
+    int n = 1;
+    while (v >= 10) {
+        v /= 10;
+        ++n;
+    }
+    return n;
+}
+
+bool parse_interval_ym(std::string_view text, std::int64_t& months) {
+    const std::string_view s = trim(text);
+    std::size_t i = 0;
+    const bool negative = read_sign(s, i);
+    std::int64_t years = 0;
+    std::int64_t m = 0;
+    if (!read_number(s, i, years, 9)) return false;
+    if (i < s.size()) {
+        if (s[i++] != '-' || !read_number(s, i, m, 2) || m > 11 || i != s.size()) return false;
+    }
+    months = (years * 12 + m) * (negative ? -1 : 1);
+    return true;
+}
+
+bool parse_interval_ds(std::string_view text, interval_ds& out) {
+    const std::string_view s = trim(text);
+    out = interval_ds{};
+    std::size_t i = 0;
+    out.negative = read_sign(s, i);
+    if (!read_number(s, i, out.days, 9)) return false;
+    std::int64_t field = 0;
+    if (i < s.size()) {
+        if (!is_blank(s[i])) return false;
+        while (i < s.size() && is_blank(s[i])) ++i;
+        if (!read_number(s, i, field, 2) || field > 23) return false;
+        out.hours = static_cast<int>(field);
+        for (int* f : {&out.minutes, &out.seconds}) {
+            if (i == s.size()) break;
+            if (s[i++] != ':' || !read_number(s, i, field, 2) || field > 59) return false;
+            *f = static_cast<int>(field);
+        }
+        if (i < s.size() && s[i] == '.') {
+            ++i;
+            if (read_fraction(s, i, out.nanos) == 0) return false;
+        }
+        if (i != s.size()) return false;
+    }
+    if (out.days == 0 && out.hours == 0 && out.minutes == 0 && out.seconds == 0 && out.nanos == 0)
+        out.negative = false;
+    return true;
+}
+
+interval_ds round_interval(interval_ds v, int fraction) {
+    if (fraction < 0) fraction = 0;
+    if (fraction >= 9) return v;
+    std::uint32_t unit = 1;
+    for (int k = fraction; k < 9; ++k) unit *= 10;
+    std::uint32_t ns = (v.nanos + unit / 2) / unit * unit;
+    if (ns >= 1000000000u) {
+        ns -= 1000000000u;
+        if (++v.seconds == 60) {
+            v.seconds = 0;
+            if (++v.minutes == 60) {
+                v.minutes = 0;
+                if (++v.hours == 24) {
+                    v.hours = 0;
+                    ++v.days;
+                }
+            }
+        }
+    }
+    v.nanos = ns;
+    return v;
+}
+
+namespace {
+
+// The digits of v, padded with zeros to `width` (a leading precision: 1..9).
+std::string padded(std::int64_t v, int width) {
+    std::string digits = std::to_string(v);
+    const auto w = static_cast<std::size_t>(std::clamp(width, 1, 9));
+    if (digits.size() < w) digits.insert(0, w - digits.size(), '0');
+    return digits;
+}
+
+}  // namespace
+
+std::string interval_ym_text(std::int64_t months, int leading) {
+    const bool negative = months < 0;
+    const std::int64_t m = negative ? -months : months;
+    std::string s(1, negative ? '-' : '+');
+    s += padded(m / 12, leading);
+    s += '-';
+    s += padded(m % 12, 2);
+    return s;
+}
+
+std::string interval_ds_text(const interval_ds& value, int leading, int fraction) {
+    const interval_ds v = round_interval(value, fraction);
+    const bool zero =
+        v.days == 0 && v.hours == 0 && v.minutes == 0 && v.seconds == 0 && v.nanos == 0;
+    std::string s(1, v.negative && !zero ? '-' : '+');
+    s += padded(v.days, leading);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, " %02d:%02d:%02d", v.hours % 100, v.minutes % 100,
+                  v.seconds % 100);
+    s += buf;
+    if (fraction > 0) {
+        std::snprintf(buf, sizeof buf, "%09u", static_cast<unsigned>(v.nanos % 1000000000u));
+        s.push_back('.');
+        s.append(buf, static_cast<std::size_t>(std::min(fraction, 9)));
+    }
+    return s;
 }
 
 std::string date_text(const date_time& d) {
@@ -303,6 +474,56 @@ std::string timestamp_text(const date_time& d, int digits) {
     }
     s += d.hour < 12 ? " AM" : " PM";
     return s;
+}
+
+namespace {
+
+constexpr char kRowidDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+// Every table lies in relative file 4 (the USERS tablespace of a default database); its rows
+// fill blocks of kRowsPerBlock slots from block kFirstBlock on.
+constexpr std::int64_t kRowidFile = 4;
+constexpr std::int64_t kFirstBlock = 131;
+constexpr std::int64_t kRowsPerBlock = 512;
+
+void put_digits(std::string& out, std::int64_t v, int digits) {
+    for (int k = digits - 1; k >= 0; --k) out.push_back(kRowidDigits[(v >> (6 * k)) & 63]);
+}
+
+bool get_digits(std::string_view s, std::int64_t& v) {
+    v = 0;
+    for (const char c : s) {
+        const char* p = std::strchr(kRowidDigits, c);
+        if (c == '\0' || !p) return false;
+        v = (v << 6) | (p - kRowidDigits);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string rowid_text(std::int64_t object, std::int64_t row) {
+    if (object < 0 || object >= (std::int64_t{1} << 32) || row < 1) return {};
+    const std::int64_t block = kFirstBlock + (row - 1) / kRowsPerBlock;
+    if (block >= (std::int64_t{1} << 32)) return {};
+    std::string s;
+    s.reserve(18);
+    put_digits(s, object, 6);
+    put_digits(s, kRowidFile, 3);
+    put_digits(s, block, 6);
+    put_digits(s, (row - 1) % kRowsPerBlock, 3);
+    return s;
+}
+
+bool parse_rowid(std::string_view text, std::int64_t& object, std::int64_t& row) {
+    std::int64_t file = 0, block = 0, slot = 0;
+    if (text.size() != 18 || !get_digits(text.substr(0, 6), object) ||
+        !get_digits(text.substr(6, 3), file) || !get_digits(text.substr(9, 6), block) ||
+        !get_digits(text.substr(15, 3), slot))
+        return false;
+    row = 0;
+    if (file == kRowidFile && block >= kFirstBlock && slot < kRowsPerBlock)
+        row = (block - kFirstBlock) * kRowsPerBlock + slot + 1;
+    return true;
 }
 
 std::string hex_text(std::string_view bytes) {

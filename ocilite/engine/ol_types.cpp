@@ -110,19 +110,18 @@ column_desc describe_catalog(std::string_view data_type, std::int64_t length,
         d.data_type = local ? SQLT_TIMESTAMP_LTZ : SQLT_TIMESTAMP_TZ;
         d.data_size = local ? 11 : 13;
         d.scale = static_cast<std::int8_t>(num(0, scale.value_or(6)));
-        // Stored without the zone (the loader keeps none): read like a TIMESTAMP.
-        d.kind = value_kind::timestamp;
+        d.kind = local ? value_kind::timestamp_ltz : value_kind::timestamp_tz;
     } else if (b == "INTERVAL YEAR TO MONTH") {
         d.data_type = SQLT_INTERVAL_YM;
         d.data_size = 5;
         d.precision = static_cast<std::int16_t>(num(0, prec.value_or(2)));
-        d.kind = value_kind::display;
+        d.kind = value_kind::interval_ym;
     } else if (b == "INTERVAL DAY TO SECOND") {
         d.data_type = SQLT_INTERVAL_DS;
         d.data_size = 11;
         d.precision = static_cast<std::int16_t>(num(0, prec.value_or(2)));
         d.scale = static_cast<std::int8_t>(num(1, scale.value_or(6)));
-        d.kind = value_kind::display;
+        d.kind = value_kind::interval_ds;
     } else if (b == "RAW") {
         d.data_type = SQLT_BIN;
         d.data_size = clamp16(length);

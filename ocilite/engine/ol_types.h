@@ -20,8 +20,12 @@ enum class value_kind {
     binary_float,   // BINARY_FLOAT: REAL
     binary_double,  // BINARY_DOUBLE: REAL
     date,           // DATE: 'YYYY-MM-DD HH24:MI:SS'
-    timestamp,      // TIMESTAMP(n), ... WITH [LOCAL] TIME ZONE: 'YYYY-MM-DD HH24:MI:SS.fffffffff'
-    display,        // INTERVAL, XMLTYPE, object types: display text
+    timestamp,      // TIMESTAMP(n): 'YYYY-MM-DD HH24:MI:SS.fffffffff'
+    timestamp_tz,   // TIMESTAMP(n) WITH TIME ZONE: the local time as above, a blank, the zone
+    timestamp_ltz,  // TIMESTAMP(n) WITH LOCAL TIME ZONE: as TIMESTAMP, in the database zone
+    interval_ym,    // INTERVAL YEAR(p) TO MONTH: '+02-03' (also read: '2-3')
+    interval_ds,    // INTERVAL DAY(p) TO SECOND(s): '+03 04:05:06.123000' (also '3 4:5:6.123')
+    display,        // XMLTYPE, object types: display text
     raw,            // RAW: BLOB bytes
     long_text,      // LONG
     long_raw,       // LONG RAW

@@ -54,6 +54,8 @@ class token_stream {
     // An identifier (keyword or quoted name); throws ORA-00903-like `ora` otherwise.
     std::string name(const char* ora);
     std::size_t pos() const { return pos_; }
+    // The token at position p (the end token past the last).
+    const token& at(std::size_t p) const { return p < toks_.size() ? toks_[p] : toks_.back(); }
     void seek(std::size_t p) { pos_ = p; }
     // Skips one balanced parenthesised group starting at "(".
     void skip_group();

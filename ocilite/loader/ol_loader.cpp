@@ -16,6 +16,7 @@
 #include "ol_catalog.h"
 #include "ol_lexer.h"
 #include "ol_script.h"
+#include "ol_text.h"
 #include "ol_values.h"
 
 namespace ocilite::load {
@@ -430,6 +431,7 @@ struct value {
     std::string str;  // text, or raw bytes
     date_time dt;
     bool timestamp = false;  // a date with fractional seconds (TIMESTAMP)
+    std::string zone;        // a TIMESTAMP WITH TIME ZONE's zone in TZR form; empty: none
     double real = 0;
 
     static value null() { return {}; }
@@ -611,6 +613,7 @@ struct loader::impl {
     std::map<std::string, int64_t> row_nextval;  // NEXTVAL values of the current row
     std::string nls_date_format = "DD-MON-RR";
     std::string nls_timestamp_format = "DD-MON-RR HH.MI.SSXFF AM";
+    std::string nls_timestamp_tz_format = "DD-MON-RR HH.MI.SSXFF AM TZR";
     date_time now;
     bool stop_script = false;
 
@@ -895,6 +898,10 @@ struct loader::impl {
     decimal as_number(const value& v, int line);
     std::string as_text(const value& v);
     date_time as_date(const value& v, const std::string& mask, int line);
+    // A value for a TIMESTAMP WITH [LOCAL] TIME ZONE column: its date and time and its zone
+    // (empty when it has none; the session zone UTC then applies).
+    date_time as_zoned(const value& v, std::string& zone, int line);
+    value interval_literal(token_stream& ts, const std::string& text, int line);
 };
 
 // ------------------------------------------------------------ expressions
@@ -946,6 +953,107 @@ date_time loader::impl::as_date(const value& v, const std::string& mask, int lin
     const auto d = parse_datetime(v.str, mask, now, ora);
     if (!d) throw sql_error{ora, line};
     return *d;
+}
+
+date_time loader::impl::as_zoned(const value& v, std::string& zone, int line) {
+    if (v.t == value::tag::date) {
+        zone = v.zone;
+        return v.dt;
+    }
+    if (v.t != value::tag::text)
+        throw sql_error{
+            std::string("ORA-00932: inconsistent datatypes: expected TIMESTAMP WITH TIME ZONE "
+                        "got ") +
+                type_word(v),
+            line};
+    // Text converts by NLS_TIMESTAMP_TZ_FORMAT; without a zone by the timestamp or date format.
+    std::string ora;
+    auto d = parse_datetime(v.str, nls_timestamp_tz_format, now, ora, &zone);
+    if (d) return *d;
+    std::string ignored;
+    zone.clear();
+    d = parse_datetime(v.str, nls_timestamp_format, now, ignored);
+    if (!d) d = parse_datetime(v.str, nls_date_format, now, ignored);
+    if (!d) throw sql_error{ora, line};
+    return *d;
+}
+
+// INTERVAL 'text' YEAR[(p)] TO MONTH | DAY[(p)] TO SECOND[(s)], or one field: YEAR, MONTH,
+// DAY, HOUR, MINUTE or SECOND with an optional leading precision.  The value is the interval
+// text, which the column it is stored in checks and writes in its own precision.
+value loader::impl::interval_literal(token_stream& ts, const std::string& text, int line) {
+    auto precision = [&](int dflt) {
+        int p = dflt;
+        if (ts.accept_op("(")) {
+            const token& t = ts.next();
+            const auto d = decimal::parse(t.text);
+            const auto v = d ? d->to_int64() : std::nullopt;
+            if (t.kind != tok_kind::number || !v || *v < 0 || *v > 9)
+                throw sql_error{"ORA-30088: datetime/interval precision is out of range", line};
+            p = static_cast<int>(*v);
+            ts.expect_op(")", "ORA-00907: missing right parenthesis");
+        }
+        return p;
+    };
+    const auto invalid = [&] { return sql_error{"ORA-01867: the interval is invalid", line}; };
+    const auto too_small = [&] {
+        return sql_error{"ORA-01873: the leading precision of the interval is too small", line};
+    };
+    const token& unit = ts.next();
+    const std::string field = unit.kind == tok_kind::ident ? unit.text : std::string();
+    const int leading = precision(2);
+    if (field == "YEAR" || field == "MONTH") {
+        std::int64_t months = 0;
+        if (field == "YEAR" && ts.accept("TO")) {
+            ts.expect("MONTH", "ORA-00905: missing keyword");
+            if (!ocilite::parse_interval_ym(text, months) || text.find('-', 1) == std::string::npos)
+                throw invalid();
+            if (ocilite::digit_count(months / 12) > leading) throw too_small();
+        } else {
+            // One field: a whole number of years or months.
+            if (!ocilite::parse_interval_ym(text, months) || text.find('-', 1) != std::string::npos)
+                throw invalid();
+            const std::int64_t n = months / 12;
+            if (ocilite::digit_count(n) > leading) throw too_small();
+            if (field == "MONTH") months = n;
+        }
+        return value::of_text(ocilite::interval_ym_text(months, 1));
+    }
+    if (field == "DAY" && ts.accept("TO")) {
+        ts.expect("SECOND", "ORA-00905: missing keyword");
+        precision(6);
+        ocilite::interval_ds v;
+        if (!ocilite::parse_interval_ds(text, v)) throw invalid();
+        if (ocilite::digit_count(v.days) > leading) throw too_small();
+        return value::of_text(ocilite::interval_ds_text(v, 1, 9));
+    }
+    if (field == "DAY" || field == "HOUR" || field == "MINUTE" || field == "SECOND") {
+        if (field == "SECOND") precision(6);
+        const auto d = decimal::parse(text);
+        if (!d || (field != "SECOND" && !d->is_integer())) throw invalid();
+        // The whole part and (for seconds) the fraction, from the canonical text "12.5".
+        std::string digits = (d->neg ? negate(*d) : *d).text();
+        const auto point = digits.find('.');
+        std::string fraction = point == std::string::npos ? "" : digits.substr(point + 1);
+        digits = digits.substr(0, point);
+        if (digits.size() > static_cast<std::size_t>(std::max(leading, 1))) throw too_small();
+        const std::int64_t n = digits.empty() ? 0 : std::stoll(digits);
+        fraction.resize(9, '0');
+        const std::int64_t per_day = field == "DAY"      ? 1
+                                     : field == "HOUR"   ? 24
+                                     : field == "MINUTE" ? 1440
+                                                         : 86400;
+        std::int64_t rest = n % per_day * (86400 / per_day);  // seconds within the day
+        ocilite::interval_ds v;
+        v.negative = d->neg;
+        v.days = n / per_day;
+        v.hours = static_cast<int>(rest / 3600);
+        v.minutes = static_cast<int>(rest / 60 % 60);
+        v.seconds = static_cast<int>(rest % 60);
+        v.nanos = static_cast<std::uint32_t>(std::stoul(fraction.substr(0, 9)));
+        return value::of_text(ocilite::interval_ds_text(v, 1, 9));
+    }
+    throw sql_error{"ORA-03001: unimplemented feature", line};
 }
 
 value loader::impl::expr(token_stream& ts) {
@@ -1062,14 +1170,27 @@ value loader::impl::primary(token_stream& ts) {
         if ((name == "DATE" || name == "TIMESTAMP") && ts.peek().kind == tok_kind::string) {
             const std::string lit = ts.next().text;
             std::string ora;
+            std::string zone;
+            // A TIMESTAMP literal may end in a zone: '1999-12-01 11:00:00 -8:00', '... UTC'.
+            const auto time_at = lit.find(':');
+            const bool zoned = time_at != std::string::npos &&
+                               lit.find_first_of(" \t", time_at) != std::string::npos;
+            const std::string mask =
+                std::string("YYYY-MM-DD HH24:MI:SS") +
+                (lit.find('.', time_at == std::string::npos ? 0 : time_at) != std::string::npos
+                     ? ".FF"
+                     : "") +
+                (zoned ? " TZR" : "");
             const auto d = name == "DATE" ? parse_datetime(lit, "YYYY-MM-DD", now, ora)
-                                          : parse_datetime(lit,
-                                                           lit.find('.') != std::string::npos
-                                                               ? "YYYY-MM-DD HH24:MI:SS.FF"
-                                                               : "YYYY-MM-DD HH24:MI:SS",
-                                                           now, ora);
+                                          : parse_datetime(lit, mask, now, ora, &zone);
             if (!d) throw sql_error{ora, line};
-            return value::of_date(*d, name == "TIMESTAMP");
+            value v = value::of_date(*d, name == "TIMESTAMP");
+            v.zone = zone;
+            return v;
+        }
+        if (name == "INTERVAL" && ts.peek().kind == tok_kind::string) {
+            const std::string lit = ts.next().text;
+            return interval_literal(ts, lit, line);
         }
         if (name == "SYSDATE" || name == "CURRENT_DATE") return value::of_date(now, false);
         if (name == "SYSTIMESTAMP" || name == "CURRENT_TIMESTAMP" || name == "LOCALTIMESTAMP") {
@@ -1117,6 +1238,18 @@ value loader::impl::call(const std::string& fn, std::vector<value>& a, int line)
         if (a.size() < lo || a.size() > hi)
             throw sql_error{"ORA-00909: invalid number of arguments", line};
     };
+    if (fn == "TO_TIMESTAMP_TZ") {
+        arity(1, 3);
+        if (a[0].is_null()) return value::null();
+        const std::string mask = a.size() > 1 ? as_text(a[1]) : nls_timestamp_tz_format;
+        std::string ora;
+        std::string zone;
+        const auto d = parse_datetime(as_text(a[0]), mask, now, ora, &zone);
+        if (!d) throw sql_error{ora, line};
+        value v = value::of_date(*d, true);
+        v.zone = zone;
+        return v;
+    }
     if (fn == "TO_DATE" || fn == "TO_TIMESTAMP") {
         arity(1, 3);
         if (a[0].is_null()) return value::null();
@@ -1363,10 +1496,36 @@ cell loader::impl::store(const value& v, const column_info& c, const std::string
         case kind::long_text:
         case kind::rowid:
         case kind::named:
-        case kind::interval_ym:
-        case kind::interval_ds:
             if (v.t == value::tag::raw) return v.str;
             return as_text(v);
+        case kind::interval_ym:
+        case kind::interval_ds: {
+            // Stored in Oracle's text form at the column's precisions ("+02-03",
+            // "+03 04:05:06.123000"); a character value converts as Oracle converts it.
+            if (v.t != value::tag::text)
+                throw sql_error{std::string("ORA-00932: inconsistent datatypes: expected ") +
+                                    (t.k == kind::interval_ym ? "INTERVAL YEAR TO MONTH"
+                                                              : "INTERVAL DAY TO SECOND") +
+                                    " got " + type_word(v),
+                                line};
+            const int leading = t.precision.value_or(2);
+            const sql_error too_small{
+                "ORA-01873: the leading precision of the interval is too small", line};
+            if (t.k == kind::interval_ym) {
+                std::int64_t months = 0;
+                if (!ocilite::parse_interval_ym(v.str, months))
+                    throw sql_error{"ORA-01867: the interval is invalid", line};
+                if (ocilite::digit_count(months / 12) > leading) throw too_small;
+                return ocilite::interval_ym_text(months, leading);
+            }
+            ocilite::interval_ds ds;
+            if (!ocilite::parse_interval_ds(v.str, ds))
+                throw sql_error{"ORA-01867: the interval is invalid", line};
+            const int fraction = t.scale.value_or(6);
+            ds = ocilite::round_interval(ds, fraction);
+            if (ocilite::digit_count(ds.days) > leading) throw too_small;
+            return ocilite::interval_ds_text(ds, leading, fraction);
+        }
         case kind::date: {
             date_time d = as_date(v, nls_date_format, line);
             d.nanos = 0;
@@ -1387,15 +1546,19 @@ cell loader::impl::store(const value& v, const column_info& c, const std::string
         }
         case kind::timestamp_tz:
         case kind::timestamp_ltz: {
-            if (v.t == value::tag::text) return v.str;
-            const date_time d =
-                round_fraction(as_date(v, nls_timestamp_format, line), t.scale.value_or(6));
-            const int f = t.scale.value_or(6);
-            std::string s =
-                format_datetime(d, f > 0 ? "DD-MON-RR HH.MI.SSXFF" + std::to_string(f) + " AM"
-                                         : "DD-MON-RR HH.MI.SS AM");
-            if (t.k == kind::timestamp_tz) s += " +00:00";
-            return s;
+            // WITH TIME ZONE keeps the local time and its zone; WITH LOCAL TIME ZONE is kept in
+            // the database zone, UTC.  A value without a zone is in the session zone, UTC.
+            std::string zone;
+            date_time d = as_zoned(v, zone, line);
+            if (t.k == kind::timestamp_tz)
+                return storage_timestamp(d, t.scale.value_or(6)) + " " +
+                       (zone.empty() ? "+00:00" : zone);
+            if (!zone.empty()) {
+                const auto offset = zone_offset_minutes(zone);
+                if (!offset) throw sql_error{"ORA-01882: timezone region not found", line};
+                d = shift_minutes(d, -*offset);
+            }
+            return storage_timestamp(d, t.scale.value_or(6));
         }
         case kind::raw:
         case kind::long_raw:
@@ -2235,6 +2398,40 @@ void loader::impl::create_table(token_stream& ts, int line, bool temporary) {
     for (auto& c : cons) add_constraint(name, c);
 }
 
+namespace {
+
+// Oracle's text of an index expression (USER_IND_EXPRESSIONS.COLUMN_EXPRESSION), rebuilt
+// from its tokens first..last the way the server prints an expression back: names of the
+// table's columns in double quotes, other words in upper case, literals as written, and no
+// blanks except between two words.  Indexes over the same expression share one hidden
+// column, so two spellings of one expression must give one text.
+std::string index_expression_text(const token_stream& ts, std::size_t first, std::size_t last,
+                                  const table_info& t) {
+    std::string out;
+    bool word_before = false;
+    for (std::size_t k = first; k <= last; ++k) {
+        const token& tk = ts.at(k);
+        const bool word = tk.kind != tok_kind::op;
+        if (word && word_before) out += ' ';
+        word_before = word;
+        if (tk.kind == tok_kind::ident) {
+            const bool call =
+                k < last && ts.at(k + 1).kind == tok_kind::op && ts.at(k + 1).text == "(";
+            if (tk.quoted || (!call && t.find(tk.text) >= 0))
+                out += "\"" + tk.text + "\"";
+            else
+                out += tk.text;
+        } else if (tk.kind == tok_kind::op) {
+            out += tk.text;
+        } else {
+            out += ts.slice(k, k);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bitmap) {
     const std::string name = object_name(ts, "ORA-00953: missing or invalid index name");
     ts.expect("ON", "ORA-00969: missing ON keyword");
@@ -2244,9 +2441,10 @@ void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bi
         throw sql_error{"ORA-00955: name is already used by an existing object", line};
     ts.expect_op("(", "ORA-00906: missing left parenthesis");
     struct part {
-        std::string col;
+        std::string column;      // a plain column; empty for an expression
+        std::string expression;  // Oracle's text of an expression or of a descending column
         bool desc = false;
-        bool expression = false;
+        std::string indexed;  // the name USER_IND_COLUMNS lists
     };
     std::vector<part> parts;
     for (;;) {
@@ -2255,9 +2453,9 @@ void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bi
         const token& tk = ts.peek();
         if (tk.kind == tok_kind::ident &&
             (ts.is_op(",", 1) || ts.is_op(")", 1) || ts.is("ASC", 1) || ts.is("DESC", 1))) {
-            p.col = ts.next().text;
-            if (t->find(p.col) < 0)
-                throw sql_error{"ORA-00904: \"" + p.col + "\": invalid identifier", line};
+            p.column = ts.next().text;
+            if (t->find(p.column) < 0)
+                throw sql_error{"ORA-00904: \"" + p.column + "\": invalid identifier", line};
         } else {
             int depth = 0;
             while (!ts.at_end() && (depth > 0 || !(ts.is_op(",") || ts.is_op(")") || ts.is("ASC") ||
@@ -2267,26 +2465,67 @@ void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bi
                 ts.next();
             }
             if (ts.pos() == first) ts.fail("ORA-00936: missing expression");
-            p.expression = true;
+            p.expression = index_expression_text(ts, first, ts.pos() - 1, *t);
         }
         if (ts.accept("DESC"))
             p.desc = true;
         else
             ts.accept("ASC");
+        if (p.desc && p.expression.empty()) p.expression = "\"" + p.column + "\"";
         parts.push_back(p);
         if (ts.accept_op(")")) break;
         ts.expect_op(",", "ORA-00907: missing right parenthesis");
     }
+    // Oracle indexes an expression, and a column in descending order, through a hidden
+    // virtual column of the table named SYS_NC<internal column number, 5 digits>$;
+    // USER_IND_COLUMNS lists that name and USER_IND_EXPRESSIONS the expression ('"ENAME"' for
+    // a descending column).  An expression that an index of the table already holds keeps its
+    // column.  A new column takes the next internal number after the table's columns and
+    // hidden columns; past the highest hidden number too, since a dropped index leaves a gap
+    // that a later column must not fill with a name still in use.
+    const auto numbers = query(
+        "SELECT (SELECT count(*) FROM ocilite_columns WHERE table_name=?1) + "
+        "(SELECT count(DISTINCT column_name) FROM ocilite_ind_columns "
+        "WHERE table_name=?1 AND column_expression IS NOT NULL), "
+        "(SELECT ifnull(max(CAST(substr(column_name, 7, 5) AS INTEGER)), 0) "
+        "FROM ocilite_ind_columns WHERE table_name=?1 AND column_expression IS NOT NULL)",
+        {tname});
+    int64_t next_hidden =
+        std::max(std::get<int64_t>(numbers[0][0]), std::get<int64_t>(numbers[0][1])) + 1;
     bool functional = false;
+    bool has_expression = false;
     std::vector<std::string> names;
     for (auto& p : parts) {
-        if (p.expression) {
+        if (p.expression.empty()) {
+            p.indexed = p.column;
+        } else {
             functional = true;
-            p.col = "SYS_NC" + next_sys_name().substr(7) + "$";
+            has_expression = has_expression || p.column.empty();
+            const auto same = query(
+                "SELECT column_name FROM ocilite_ind_columns WHERE table_name=? AND "
+                "column_expression=? LIMIT 1",
+                {tname, p.expression});
+            if (!same.empty()) {
+                p.indexed = text_of(same[0][0]);
+            } else {
+                // A second part with the same expression reuses the name made for the first.
+                for (const auto& q : parts) {
+                    if (&q == &p) break;
+                    if (q.expression == p.expression) p.indexed = q.indexed;
+                }
+                if (p.indexed.empty()) {
+                    char buf[32];
+                    std::snprintf(buf, sizeof buf, "SYS_NC%05lld$",
+                                  static_cast<long long>(next_hidden++));
+                    p.indexed = buf;
+                }
+            }
         }
-        names.push_back(p.col);
+        if (std::find(names.begin(), names.end(), p.indexed) != names.end())
+            throw sql_error{"ORA-00957: duplicate column name", line};
+        names.push_back(p.indexed);
     }
-    // Oracle refuses a second index over the same column list.
+    // Oracle refuses a second index over the same column list, hidden columns included.
     std::map<std::string, std::vector<std::string>> existing;
     for (const auto& r :
          query("SELECT ic.index_name, ic.column_name FROM ocilite_ind_columns ic JOIN "
@@ -2296,27 +2535,29 @@ void loader::impl::create_index(token_stream& ts, int line, bool unique, bool bi
                {tname}))
         existing[text_of(r[0])].push_back(text_of(r[1]));
     for (const auto& [n, cols] : existing)
-        if (!functional && cols == names)
-            throw sql_error{"ORA-01408: such column list already indexed", line};
+        if (cols == names) throw sql_error{"ORA-01408: such column list already indexed", line};
     query(
         "INSERT INTO ocilite_indexes(index_name, table_name, index_type, uniqueness, generated) "
         "VALUES(?,?,?,?,'N')",
         {name, tname,
-         std::string(bitmap       ? "BITMAP"
+         std::string(bitmap       ? (functional ? "FUNCTION-BASED BITMAP" : "BITMAP")
                      : functional ? "FUNCTION-BASED NORMAL"
                                   : "NORMAL"),
          std::string(unique ? "UNIQUE" : "NONUNIQUE")});
     for (std::size_t i = 0; i < parts.size(); ++i)
         query(
             "INSERT INTO ocilite_ind_columns(index_name, table_name, column_name, column_position, "
-            "descend) "
-            "VALUES(?,?,?,?,?)",
-            {name, tname, parts[i].col, static_cast<int64_t>(i + 1),
-             std::string(parts[i].desc ? "DESC" : "ASC")});
-    if (!functional) {
+            "descend, column_expression) "
+            "VALUES(?,?,?,?,?,?)",
+            {name, tname, parts[i].indexed, static_cast<int64_t>(i + 1),
+             std::string(parts[i].desc ? "DESC" : "ASC"),
+             parts[i].expression.empty() ? cell(nullptr) : cell(parts[i].expression)});
+    // Columns, descending or not, are indexed in SQLite too (which enforces UNIQUE);
+    // expressions stay in the catalog only.
+    if (!has_expression) {
         std::string list;
         for (const auto& p : parts)
-            list += (list.empty() ? "" : ",") + quote_ident(p.col) + (p.desc ? " DESC" : "");
+            list += (list.empty() ? "" : ",") + quote_ident(p.column) + (p.desc ? " DESC" : "");
         char* err = nullptr;
         const std::string sql = std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
                                 quote_ident("ocilite$ix$" + name) + " ON " + quote_ident(tname) +
@@ -2371,7 +2612,7 @@ void loader::impl::create_view(token_stream& ts, int line, bool replace) {
         query("DELETE FROM ocilite_columns WHERE table_name=?", {name});
         exec("DROP VIEW IF EXISTS " + quote_ident(name));
     }
-    query("INSERT INTO ocilite_views(view_name, text) VALUES(?, ?)", {name, text});
+    query("INSERT INTO ocilite_views(view_name, text, owner) VALUES(?, ?, ?)", {name, text, owner});
     // The SQLite view lets the engine query it; Oracle-only syntax keeps it catalog-only.
     std::string ddl = "CREATE VIEW " + quote_ident(name);
     if (!aliases.empty()) {
@@ -3034,6 +3275,8 @@ void loader::impl::statement(token_stream& ts, int line) {
                     nls_date_format = v.text;
                 if (param == "NLS_TIMESTAMP_FORMAT" && v.kind == tok_kind::string)
                     nls_timestamp_format = v.text;
+                if (param == "NLS_TIMESTAMP_TZ_FORMAT" && v.kind == tok_kind::string)
+                    nls_timestamp_tz_format = v.text;
             }
             return;
         }
@@ -3284,6 +3527,12 @@ loader::impl::impl(const std::string& path, loader_options o, std::ostream& d)
     try {
         exec("BEGIN");
         exec(kCatalogSchemaSql);
+        for (const catalog_column& c : kAddedCatalogColumns)
+            if (!exists(
+                    std::string("SELECT 1 FROM pragma_table_info('") + c.table + "') WHERE name=?",
+                    {std::string(c.column)}))
+                exec(std::string("ALTER TABLE ") + c.table + " ADD COLUMN " + c.column + " " +
+                     c.declaration);
     } catch (const sqlite_failure& e) {
         throw std::runtime_error(path + " is not a usable database: " + e.what());
     }

@@ -334,8 +334,12 @@ bool is_punct(char c) {
 }  // namespace
 
 std::optional<date_time> parse_datetime(std::string_view v, std::string_view mask,
-                                        const date_time& now, std::string& ora) {
+                                        const date_time& now, std::string& ora, std::string* zone) {
     int year = -1, month = -1, day = -1, hour = 0, minute = 0, second = 0;
+    // The zone read by TZH/TZM (sign, hours, minutes) or TZR (an offset or a region).
+    bool zone_read = false, zone_negative = false;
+    int zone_hours = 0, zone_minutes = 0;
+    std::string zone_region;
     int64_t nanos = 0;
     int meridian = 0;  // 1 AM, 2 PM
     bool hour12 = false;
@@ -397,7 +401,11 @@ std::optional<date_time> parse_datetime(std::string_view v, std::string_view mas
         }
         if (is_punct(mc)) {
             while (mi < mask.size() && is_punct(mask[mi])) ++mi;
-            while (vi < v.size() && is_punct(v[vi])) ++vi;
+            // Before a zone the sign belongs to the zone.
+            const bool zone_next = starts_with_ci(mask.substr(mi), "TZ");
+            while (vi < v.size() && is_punct(v[vi]) &&
+                   !(zone_next && (v[vi] == '+' || v[vi] == '-')))
+                ++vi;
             continue;
         }
         if (mc == 'X' || mc == 'x') {  // the radix character before fractional seconds
@@ -537,7 +545,31 @@ std::optional<date_time> parse_datetime(std::string_view v, std::string_view mas
             day = d.day;
         } else if (el == "TZH" || el == "TZM" || el == "TZR") {
             skip_blanks();
-            while (vi < v.size() && !is_blank(v[vi])) ++vi;  // zones are not kept
+            zone_read = true;
+            const bool offset = el != "TZR" || (vi < v.size() && (v[vi] == '+' || v[vi] == '-'));
+            if (offset && el != "TZM") {
+                // [+|-]H[H], and for TZR also :MM.
+                if (vi < v.size() && (v[vi] == '+' || v[vi] == '-')) zone_negative = v[vi++] == '-';
+                if (vi >= v.size() || !std::isdigit(static_cast<unsigned char>(v[vi])) ||
+                    !read_int(2, zone_hours))
+                    return fail("ORA-01874: time zone hour must be between -15 and 15");
+                if (el == "TZR" && vi < v.size() && v[vi] == ':') {
+                    ++vi;
+                    if (!read_int(2, zone_minutes))
+                        return fail("ORA-01875: time zone minute must be between -59 and 59");
+                }
+            } else if (offset) {
+                if (!read_int(2, zone_minutes))
+                    return fail("ORA-01875: time zone minute must be between -59 and 59");
+            } else {
+                const std::size_t start = vi;
+                while (vi < v.size() && !is_blank(v[vi])) ++vi;
+                zone_region.assign(v.substr(start, vi - start));
+            }
+            if (zone_hours > 15)
+                return fail("ORA-01874: time zone hour must be between -15 and 15");
+            if (zone_minutes > 59)
+                return fail("ORA-01875: time zone minute must be between -59 and 59");
         }
         // FX and FM only change matching strictness and padding: accepted.
     }
@@ -568,6 +600,52 @@ std::optional<date_time> parse_datetime(std::string_view v, std::string_view mas
     r.minute = minute;
     r.second = second;
     r.nanos = nanos;
+    if (zone) {
+        zone->clear();
+        if (!zone_region.empty()) {
+            *zone = zone_region;
+        } else if (zone_read) {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "%c%02d:%02d", zone_negative ? '-' : '+',
+                          zone_hours % 100, zone_minutes % 100);
+            *zone = buf;
+        }
+    }
+    return r;
+}
+
+std::optional<int> zone_offset_minutes(std::string_view z) {
+    if (z == "UTC" || z == "GMT" || z == "Z" || z == "Etc/UTC" || z == "Etc/GMT") return 0;
+    if (z.size() < 2 || (z[0] != '+' && z[0] != '-')) return std::nullopt;
+    int hours = 0, minutes = 0;
+    std::size_t i = 1;
+    int digits = 0;
+    for (; i < z.size() && std::isdigit(static_cast<unsigned char>(z[i])) && digits < 2;
+         ++i, ++digits)
+        hours = hours * 10 + (z[i] - '0');
+    if (digits == 0) return std::nullopt;
+    if (i < z.size()) {
+        if (z[i] != ':' || z.size() - i != 3 ||
+            !std::isdigit(static_cast<unsigned char>(z[i + 1])) ||
+            !std::isdigit(static_cast<unsigned char>(z[i + 2])))
+            return std::nullopt;
+        minutes = (z[i + 1] - '0') * 10 + (z[i + 2] - '0');
+    }
+    if (hours > 15 || minutes > 59) return std::nullopt;
+    const int total = hours * 60 + minutes;
+    return z[0] == '-' ? -total : total;
+}
+
+date_time shift_minutes(const date_time& d, int minutes) {
+    const int64_t total =
+        days_from_civil(d.year, d.month, d.day) * 1440 + d.hour * 60 + d.minute + minutes;
+    const int64_t day = total >= 0 ? total / 1440 : -((-total + 1439) / 1440);
+    const int64_t rem = total - day * 1440;
+    date_time r = civil_from_days(day);
+    r.hour = static_cast<int>(rem / 60);
+    r.minute = static_cast<int>(rem % 60);
+    r.second = d.second;
+    r.nanos = d.nanos;
     return r;
 }
 

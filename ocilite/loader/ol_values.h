@@ -59,12 +59,21 @@ std::optional<date_time> add_days(const date_time& d, const decimal& days);
 // rules: case-insensitive, punctuation matches punctuation, MM also takes a
 // month name, RR picks the century).  On failure returns nullopt and sets
 // `ora` to the Oracle error text.  `now` supplies the defaults Oracle uses for
-// missing year and month.
+// missing year and month.  With `zone`, the time zone that TZH, TZM or TZR read is stored
+// there in Oracle's TZR form ("+02:00", "-08:00", or the region name as written), empty when
+// the mask reads none.
 std::optional<date_time> parse_datetime(std::string_view value, std::string_view mask,
-                                        const date_time& now, std::string& ora);
+                                        const date_time& now, std::string& ora,
+                                        std::string* zone = nullptr);
 // Formats with a mask made of the common elements (DD, MON, MONTH, MM, YYYY,
 // YY, RR, HH, HH12, HH24, MI, SS, FF[n], AM/PM, punctuation, "text").
 std::string format_datetime(const date_time& d, std::string_view mask);
+
+// The offset from UTC in minutes of a zone in TZR form: "+02:00" 120, "-08:30" -510; UTC,
+// GMT and Z are 0.  nullopt for another region (no time zone file is at hand).
+std::optional<int> zone_offset_minutes(std::string_view zone);
+// The same wall-clock reading `minutes` later (earlier when negative); the fraction is kept.
+date_time shift_minutes(const date_time& d, int minutes);
 
 // 'YYYY-MM-DD HH24:MI:SS'.
 std::string storage_date(const date_time& d);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <thread>
 
+#include "dbf_format.h"
 #include "dbf_recordset.h"
 #include "error_handler.h"
 #include "fake_source.h"
@@ -577,3 +578,30 @@ TEST_F(conv_run_test, existing_table_in_modes_without_replacement_is_a_table_err
 }
 
 }  // namespace
+
+TEST_F(conv_run_test, vfp_format_writes_visual_foxpro_tables_with_fpt_memos) {
+    fake_table t;
+    t.name = u"NOTES";
+    t.schema.add(t_ftd(0, u"ID", VT_I4));
+    t.schema.add(t_ftd(0, u"TEXT", VT_BSTR));
+    t.rows.push_back({ole_variant(7), ole_variant(u"a memo")});
+    t.rows.push_back({ole_variant(), ole_variant()});
+    source_->add(t);
+    for (const char* stale : {"notes.dbf", "notes.fpt", "notes.dbt"})
+        std::ofstream(dest() / stale) << "x";
+    converter_->set_format(dbf_format::vfp);
+    converter_->set_mode(0);
+    const outcome r = run();
+    EXPECT_FALSE(r.ended) << r.out;
+    // Mode 0 removed the old table with both kinds of memo file.
+    EXPECT_EQ(dest_files(), (std::vector<std::string>{"notes.dbf", "notes.fpt"}));
+    const std::string bytes = read_file_bytes(dest() / "notes.dbf");
+    EXPECT_EQ(uint8_t(bytes[0]), 0x30);
+    dbf_recordset rs((dest() / "notes.dbf").string(), u"t", dbf_recordset::mode_read, 0);
+    rs.move_first();
+    EXPECT_EQ(rs.get_item()->at(0).value().to_long(), 7);
+    EXPECT_EQ(rs.get_item()->at(1).value().get_bstr(), u"a memo");
+    rs.next();
+    EXPECT_TRUE(rs.get_item()->at(0).is_empty());
+    EXPECT_TRUE(rs.get_item()->at(1).is_empty());
+}

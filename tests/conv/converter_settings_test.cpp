@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "conv_files.h"
+#include "dbf_format.h"
 #include "kestrel_convertor.h"
 #include "tk_logger.h"
 #include "udb_profile.h"
@@ -250,3 +251,56 @@ TEST(conv_read_line, limits_and_line_ends) {
 }
 
 }  // namespace
+
+TEST_F(converter_test, dbf_format_from_the_profile) {
+    EXPECT_EQ(converter_->format(), dbf_format::dbase3);
+    ASSERT_TRUE(apply("[Generic settings]\nDBF format=vfp\n"));
+    EXPECT_EQ(converter_->format(), dbf_format::vfp);
+    // A value that names no format, or none, leaves the format as it was.
+    for (const char* value : {"foxpro", "", "dbase"}) {
+        ASSERT_TRUE(apply(std::string("[Generic settings]\nDBF format=") + value + "\n"));
+        EXPECT_EQ(converter_->format(), dbf_format::vfp) << value;
+    }
+    ASSERT_TRUE(apply("[Generic settings]\nDBF format=DBASE3\n"));
+    EXPECT_EQ(converter_->format(), dbf_format::dbase3);
+}
+
+TEST_F(converter_test, dbf_format_from_the_environment) {
+    converter_.reset();
+    for (const auto& [value, format] :
+         std::vector<std::pair<const char*, dbf_format>>{{"vfp", dbf_format::vfp},
+                                                         {"Dbase3", dbf_format::dbase3},
+                                                         {"clipper", dbf_format::dbase3}}) {
+        SCOPED_TRACE(value);
+        ::setenv("KESTREL_DBF_FORMAT", value, 1);
+        kestrel_convertor converter;
+        EXPECT_EQ(converter.format(), format);
+    }
+    ::unsetenv("KESTREL_DBF_FORMAT");
+    converter_ = std::make_unique<kestrel_convertor>();
+    EXPECT_EQ(converter_->format(), dbf_format::dbase3);
+}
+
+TEST_F(converter_test, stored_profile_reads_back_to_the_same_settings) {
+    converter_->set_source_name(u"ORCL");
+    converter_->set_destination(u"/out/dbf");
+    converter_->set_mode(2);
+    converter_->set_definitions_only(true);
+    converter_->set_format(dbf_format::vfp);
+    converter_->table_list() = {u"EMP", u"DEPT"};
+    udb_profile profile;
+    converter_->store_profile(profile);
+    EXPECT_EQ(profile.lookup(u"Generic settings", u"DBF format"), u"vfp");
+    ASSERT_TRUE(profile.save(wfile("saved.ini")));
+    converter_.reset();
+    converter_ = std::make_unique<kestrel_convertor>();
+    ASSERT_TRUE(converter_->load_profile(wfile("saved.ini")));
+    EXPECT_EQ(converter_->source_name(), u"ORCL");
+    EXPECT_EQ(converter_->destination(), u"/out/dbf");
+    EXPECT_EQ(converter_->mode(), 2);
+    EXPECT_TRUE(converter_->definitions_only());
+    EXPECT_FALSE(converter_->skip_indexes());
+    EXPECT_EQ(converter_->format(), dbf_format::vfp);
+    EXPECT_EQ(converter_->table_list(), (std::vector<std::u16string>{u"DEPT", u"EMP"}));
+    EXPECT_NE(read("saved.ini").find("DBF format=vfp\n"), std::string::npos);
+}

@@ -64,7 +64,8 @@ TEST(DbfTableImage, OneLogicalField) {
     EXPECT_EQ(h.header_length, 65);
     EXPECT_EQ(h.record_length, 2);
     EXPECT_EQ(h.record_count, 0u);
-    EXPECT_EQ(h.year, 26);
+    EXPECT_EQ(h.year, 126);  // counted from 1900
+    EXPECT_EQ(dbf_header_year(h.year), 2026);
     EXPECT_EQ(h.month, 12);
     EXPECT_EQ(h.day, 7);
     EXPECT_EQ(image[64], '\x0D');
@@ -184,7 +185,7 @@ TEST(DbfDescriptors, VarTypes) {
         {'G', 10, 0, 65}, {'P', 10, 0, 65}, {'I', 4, 0, 3},   {'L', 1, 0, 11},
         {'Y', 8, 4, 6},   {'N', 12, 2, 14}, {'N', 2, 0, 16},  {'N', 3, 0, 2},
         {'N', 4, 0, 2},   {'N', 5, 0, 3},   {'N', 9, 0, 3},   {'N', 10, 0, 20},
-        {'N', 19, 0, 20}, {'N', 20, 0, 5},  {'C', 10, 0, 8},  {'M', 10, 0, 8},
+        {'N', 20, 0, 20}, {'N', 21, 0, 5},  {'C', 10, 0, 8},  {'M', 10, 0, 8},
         {'A', 10, 0, 8},  {'Z', 10, 0, 8},
     };
     for (const auto& c : cases)

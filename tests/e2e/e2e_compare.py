@@ -309,3 +309,142 @@ def read_records(path):
 
 def open_db(path):
     return sqlite3.connect('file:%s?mode=ro' % path, uri=True)
+
+
+# ---- the independent readers, each without an encoding or parser option ----
+
+def _matrix():
+    here = os.path.dirname(os.path.abspath(__file__))
+    import sys
+    sys.path.insert(0, os.path.join(here, '..', 'dbf'))
+    import reader_matrix
+    with open(os.path.join(here, '..', 'dbf', 'reader_matrix.md'), encoding='utf-8') as f:
+        return reader_matrix, reader_matrix.parse_matrix(f.read())
+
+
+def dbf_fields(path):
+    """(name, letter, width, decimals, flags) of a table's fields, _NullFlags left out."""
+    with open(path, 'rb') as f:
+        head = f.read(32)
+        header_length = struct.unpack('<H', head[8:10])[0]
+        area = f.read(header_length - 32)
+    fields = []
+    for at in range(0, len(area) - 31, 32):
+        if area[at] == 0x0D:
+            break
+        d = area[at:at + 32]
+        name = d[:11].split(b'\0')[0].decode('ascii', 'replace')
+        if chr(d[11]) == '0' and d[18] & 0x01:
+            continue
+        fields.append((name, chr(d[11]), d[16], d[17], d[18]))
+    return fields
+
+
+def matrix_kind(letter, width, decimals, flags):
+    """The row of the reader matrix that a field of this letter belongs to."""
+    if letter == 'I':
+        return 'integer NUMBER(5..9)'
+    if letter == 'N':
+        if decimals:
+            return 'decimal NUMBER(10,2)'
+        return 'integer NUMBER(10..20)' if width >= 19 else 'integer NUMBER(5..9)'
+    return {'B': 'NUMBER, FLOAT, BINARY_DOUBLE', 'Y': 'currency', 'D': 'date without time',
+            'T': 'DATE, TIMESTAMP', 'L': 'logical', 'C': 'text, Western letters (1252)',
+            'M': ('binary (BLOB, RAW, LONG RAW)' if flags & 0x04
+                  else 'memo text, 0 to 100,000 bytes (1252)')}[letter]
+
+
+def source_canon(column, value, letter):
+    """(tag, value) of a source value, as reader_matrix compares them, and
+    the fraction of a second it loses."""
+    if value is None:
+        return None, ''
+    if letter in ('N', 'I', 'B', 'Y'):
+        return ('num', decimal.Decimal(str(value))), ''
+    if letter in ('T', 'D'):
+        when, fraction = parse_date(value)
+        return ('t', when), fraction
+    if isinstance(value, bytes):
+        return (('x', value.hex()) if value else None), ''
+    text = str(value)
+    if column.data_type in ('CHAR', 'NCHAR'):
+        text = text.rstrip(' ')
+    text = through_code_page(text).rstrip(' ')
+    return (('s', text) if text else None), ''
+
+
+def compare_with_readers(db, folder, table, readers, problems, limits, fmt='vfp'):
+    """Reads one converted table with each reader and compares every value
+    with the source.  A difference that the reader matrix records for that
+    reader, field kind and format is that reader's known limit: counted in
+    limits[(reader, kind, difference)], not a problem."""
+    reader_matrix, verdicts = _matrix()
+    path = dbf_file_of(folder, table)
+    if path is None:
+        problems.append('%s: no DBF file' % table)
+        return
+    columns = [c for c in source_columns(db, table) if c.data_type in NATIVE_TYPES]
+    fields = dbf_fields(path)
+    if len(fields) != len(columns):
+        problems.append('%s: %d fields, %d readable columns' % (table, len(fields), len(columns)))
+        return
+    rows = source_rows(db, table, columns)
+    kinds = [(f[0], matrix_kind(*f[1:])) for f in fields]
+    if not any(f[1] == 'M' for f in fields):
+        kinds = [(n, 'double in a table without memo fields' if k.startswith('NUMBER, FLOAT')
+                  else k) for n, k in kinds]
+    expected, fractions = [], []
+    for row in rows:
+        canon = [source_canon(c, v, f[1]) for c, v, f in zip(columns, row, fields)]
+        expected.append([e for e, _ in canon])
+        fractions.append([fr for _, fr in canon])
+    name = os.path.basename(path)[:-4]
+    for reader in readers:
+        known = {}
+        for _, kind in kinds:
+            # A double in a table without memo fields is a double too (once
+            # the table opens).
+            for row in (kind, 'NUMBER, FLOAT, BINARY_DOUBLE') if 'without memo' in kind \
+                    else (kind,):
+                verdict = verdicts.get((fmt, row, reader), '')
+                if verdict.startswith('differs: '):
+                    known.setdefault(kind, set()).update(verdict[len('differs: '):].split(', '))
+        try:
+            if reader == 'dbfread':
+                # dbfread asks for a memo file beside every table with a 'B'
+                # field, which Visual FoxPro tables without memo fields do not
+                # have (python3-dbf refuses a memo file without memo fields):
+                # it is told to go on without.  No encoding, no parser.
+                got = reader_matrix.read_dbfread(folder, name, kinds,
+                                                 ignore_missing_memofile=True)
+            elif reader == 'dbf':
+                got = reader_matrix.read_dbf(folder, name, kinds)
+            elif reader == 'GDAL':
+                got = reader_matrix.read_gdal(folder, name, kinds, expected)
+            else:
+                got = reader_matrix.read_libreoffice(folder, name, kinds, expected)
+        except reader_matrix.Unreadable as e:
+            verdict = 'unreadable: %s' % e
+            limit = [k for _, k in kinds if verdicts.get((fmt, k, reader)) == verdict]
+            if limit:
+                key = (reader, limit[0], verdict)
+                limits[key] = limits.get(key, 0) + len(rows) * len(kinds)
+            else:
+                problems.append('%s: %s: %s' % (table, reader, verdict))
+            continue
+        if len(got) != len(rows):
+            problems.append('%s: %s read %d records of %d' % (table, reader, len(got), len(rows)))
+        for i, (want_row, got_row) in enumerate(zip(expected, got)):
+            for j, (field, kind) in enumerate(kinds):
+                want, value = want_row[j], got_row[j]
+                if fractions[i][j] and value and want and value[0] == 't' and \
+                        value[1] == want[1] + datetime.timedelta(seconds=1):
+                    continue  # the fraction of a second rounded up
+                d = reader_matrix.difference(want, value, 'memo' in kind or 'binary' in kind)
+                if d is None:
+                    continue
+                if reader_matrix.is_known(d, known.get(kind, set())):
+                    limits[(reader, kind, d)] = limits.get((reader, kind, d), 0) + 1
+                else:
+                    problems.append('%s row %d %s (%s): %s: %s; source %.60r, read %.60r'
+                                    % (table, i, field, kind, reader, d, rows[i][j], value))

@@ -117,6 +117,63 @@ class samples(agent_case):
         self.check_sample('co')
 
 
+class vfp_samples(agent_case):
+    """HR, SCOTT and CO converted into Visual FoxPro tables (KESTREL_DBF_FORMAT,
+    no profile) and read back by python3-dbfread, python3-dbf, GDAL and
+    LibreOffice, each without an encoding or parser option: every value
+    equals the source except where the reader matrix records that reader's
+    limit for the field kind (printed)."""
+
+    def check_sample(self, name):
+        user, password = SAMPLE_USERS[name]
+        env = dict(os.environ, KESTREL_CODEPAGE='1252', KESTREL_DBF_FORMAT='vfp')
+        proc = subprocess.run([KSLAGENT, '--src=' + self.sample(name), '--oraclu=' + user,
+                               '--oraclp=' + password, '--dest=' + self.dest],
+                              capture_output=True, text=True, env=env, timeout=600,
+                              cwd=self.folder)
+        self.assertEqual(proc.returncode, 0, proc.stdout + proc.stderr)
+        files = self.dbf_files()
+        self.assertFalse([f for f in files if f.endswith('.dbt')], files)
+        for f in files:
+            if f.endswith('.dbf'):
+                with open(os.path.join(self.dest, f), 'rb') as table:
+                    head = table.read(32)
+                self.assertEqual((head[0], head[29]), (0x30, 0x03), f)
+        readers = ['dbfread', 'dbf']
+        if shutil.which('ogr2ogr'):
+            readers.append('GDAL')
+        elif os.environ.get('CI'):
+            self.fail('CI is set but GDAL (gdal-bin) is not installed')
+        sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'dbf'))
+        import reader_matrix
+        if reader_matrix.reader_available('LibreOffice'):
+            readers.append('LibreOffice')
+        elif os.environ.get('CI'):
+            self.fail('CI is set but LibreOffice (libreoffice-calc-nogui, '
+                      'libreoffice-base-drivers) is not installed')
+        else:
+            print('LibreOffice is not installed: not read with it', file=sys.stderr)
+        db = cmp.open_db(self.sample(name))
+        problems, limits = [], {}
+        for table in cmp.source_tables(db):
+            cmp.compare_with_readers(db, self.dest, table, readers, problems, limits)
+        db.close()
+        for (reader, kind, how), count in sorted(limits.items()):
+            print('%s: %s, %s: %d values (%s)' % (name, reader, kind, count, how),
+                  file=sys.stderr)
+        self.maxDiff = None
+        self.assertEqual(problems[:40], [])
+
+    def test_hr(self):
+        self.check_sample('hr')
+
+    def test_scott(self):
+        self.check_sample('scott')
+
+    def test_co(self):
+        self.check_sample('co')
+
+
 class modes(agent_case):
     def prepare(self):
         os.makedirs(self.dest)
@@ -255,8 +312,9 @@ INSERT INTO SKIPPED_TYPES VALUES (1, NULL, NULL, 'kept', 'memo text');
 CREATE TABLE NO_ROWS (ID NUMBER(3), D DATE);
 CREATE TABLE WIDE (ID NUMBER(3), BIG NUMBER(20), N VARCHAR2(5));
 INSERT INTO WIDE VALUES (1, 12345678901234, 'a');
-INSERT INTO WIDE VALUES (2, 99999999999999999999, 'b');
+INSERT INTO WIDE VALUES (2, -99999999999999999999, 'b');
 INSERT INTO WIDE VALUES (3, -42, 'c');
+INSERT INTO WIDE VALUES (4, 99999999999999999999, 'd');
 COMMIT;
 """
 
@@ -265,7 +323,8 @@ class odd_tables(agent_case):
     def test_names_skipped_types_empty_tables_and_a_record_that_fails(self):
         db = self.make_db('odd.db', ODD_SCHEMA)
         r = self.run_agent('--src=' + db, '--oraclu=T', '--oraclp=t', '--dest=' + self.dest)
-        # The twenty-digit number does not fit into its field: record 2 of WIDE.
+        # A negative twenty-digit number does not fit into its 20 places:
+        # record 2 of WIDE.
         self.assertEqual(r.status, 1, r.out + r.err)
         self.assertIn('Error:\nWIDE, record #2: Value does not fit into field BIG', r.out)
         self.assertTrue(r.out.endswith('4 tables converted, 1 with errors, 0 skipped\n'), r.out)
@@ -280,11 +339,12 @@ class odd_tables(agent_case):
                                               ignore_missing_memofile=True).fields]
         self.assertEqual(fields, ['ID', 'NAME', 'LONG_TEXT'])
         wide = cmp.read_records(os.path.join(self.dest, 'wide.dbf'))
-        self.assertEqual([str(w['ID']) for w in wide], ['1', '2', '3'])
+        self.assertEqual([str(w['ID']) for w in wide], ['1', '2', '3', '4'])
         self.assertEqual(str(wide[0]['BIG']), '12345678901234')
-        self.assertEqual(wide[1]['BIG'], '*' * 19)
+        self.assertEqual(wide[1]['BIG'], '*' * 20)
         self.assertEqual(str(wide[2]['BIG']), '-42')
-        self.assertEqual([w['N'] for w in wide], ['a', 'b', 'c'])
+        self.assertEqual(str(wide[3]['BIG']), '99999999999999999999')
+        self.assertEqual([w['N'] for w in wide], ['a', 'b', 'c', 'd'])
 
 
 class connection(agent_case):

@@ -52,7 +52,7 @@ INSERT INTO ALLTYPES VALUES(1, 'hello', 'ab   ', 'Привет', 'xy ', '-.25', 
   '2024-03-05 13:14:15', '2024-03-05 13:14:15.123456000',
   'The quick brown fox jumps over the lazy dog. Grüße, €uro!', 'nclob text',
   x'000102FF', x'DEADBEEF', 'long text', 1.5, 2.25, 'AAAR3sAAEAAAACXAAA',
-  '05-MAR-24 01.14.15.000000000 PM +02:00', '+03 04:05:06.123000', '<a/>', 'ADDRESS_T(1)',
+  '2024-03-05 13:14:15.000000000 +02:00', '+03 04:05:06.123000', '<a/>', 'ADDRESS_T(1)',
   x'CAFE', '1999-12-31 23:59:59.999000000');
 INSERT INTO ALLTYPES(ID) VALUES(2);
 INSERT INTO ALLTYPES(ID, VC, CL, BL, RW) VALUES(3, '', '', x'', x'');
@@ -93,7 +93,8 @@ CREATE TABLE EMP(EMPNO INTEGER NOT NULL PRIMARY KEY, ENAME TEXT, DEPTNO INTEGER)
 CREATE TABLE TMP_T(X INTEGER); CREATE TABLE NEST_T(X INTEGER); CREATE TABLE IOT_T(X INTEGER);
 CREATE TABLE OVF_T(X INTEGER); CREATE TABLE REGIONS(REGION_ID INTEGER);
 CREATE VIEW EMP_VIEW AS SELECT EMPNO, ENAME FROM EMP;
-INSERT INTO ocilite_views VALUES('EMP_VIEW', 'select empno, ename from emp');
+INSERT INTO ocilite_views(view_name, text, owner)
+  VALUES('EMP_VIEW', 'select empno, ename from emp', 'SCOTT');
 INSERT INTO DEPT VALUES (10, 'ACCOUNTING'), (20, 'RESEARCH');
 INSERT INTO EMP VALUES (7369, 'SMITH', 20), (7782, 'CLARK', 10), (7839, 'KING', 10);
 INSERT INTO ocilite_constraints(constraint_name, constraint_type, table_name, r_constraint_name,

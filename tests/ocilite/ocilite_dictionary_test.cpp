@@ -152,5 +152,35 @@ TEST_F(DictionaryTest, TheReadersSelectOfATable) {
     EXPECT_EQ(1u, s.rows("SELECT COUNT(*) FROM \"HR\".\"REGIONS\"").size());
 }
 
+// A database written before views had owners and index columns expressions: its views are
+// every user's, and the dictionary is built as before.
+TEST(DictionaryOfEarlierLayout, ViewsWithoutOwnersBelongToEveryUser) {
+    fixture_db db;
+    db.exec(
+        "ALTER TABLE ocilite_views RENAME TO v_now;"
+        "CREATE TABLE ocilite_views(view_name TEXT PRIMARY KEY, text TEXT NOT NULL);"
+        "INSERT INTO ocilite_views SELECT view_name, text FROM v_now; DROP TABLE v_now;"
+        "ALTER TABLE ocilite_ind_columns RENAME TO ic_now;"
+        "CREATE TABLE ocilite_ind_columns(index_name TEXT NOT NULL, table_name TEXT NOT NULL,"
+        "  column_name TEXT NOT NULL, column_position INTEGER NOT NULL, descend TEXT NOT NULL);"
+        "INSERT INTO ocilite_ind_columns SELECT index_name, table_name, column_name, "
+        "  column_position, descend FROM ic_now; DROP TABLE ic_now;"
+        "INSERT INTO ocilite_users VALUES('HR', 'hr', 'OPEN');");
+    oci_api api;
+    for (const char* user : {"scott", "hr"}) {
+        session s(api);
+        ASSERT_EQ(OCI_SUCCESS,
+                  s.connect(db.path(), user, user == std::string("hr") ? "hr" : "tiger"))
+            << s.error_text();
+        const auto views = s.rows("select VIEW_NAME, TEXT from SYS.USER_VIEWS");
+        ASSERT_EQ(1u, views.size()) << user;
+        EXPECT_EQ("EMP_VIEW", *views[0][0]);
+        EXPECT_TRUE(s.rows("select * from user_ind_expressions").empty());
+        EXPECT_EQ(2u, s.rows("select column_name from user_tab_columns where table_name = "
+                             "'EMP_VIEW'")
+                          .size());
+    }
+}
+
 }  // namespace
 }  // namespace ocilite_test

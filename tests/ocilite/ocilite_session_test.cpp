@@ -170,6 +170,76 @@ TEST_F(SessionTest, VersionBannerComesFromTheSettings) {
     }
 }
 
+// V$VERSION has the columns and rows of the release its banner names.
+TEST_F(SessionTest, VersionViewHasTheShapeOfItsRelease) {
+    struct shape {
+        std::string banner;
+        std::vector<std::string> columns;
+        std::vector<ub2> sizes;
+        std::vector<text_row> rows;
+    };
+    const std::string b19 =
+        "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production";
+    const std::string b23 =
+        "Oracle Database 23ai Free Release 23.0.0.0.0 - Develop, Learn, and Run for Free";
+    const std::string b12 =
+        "Oracle Database 12c Enterprise Edition Release 12.1.0.2.0 - 64bit Production";
+    const std::string b11 =
+        "Oracle Database 11g Enterprise Edition Release 11.2.0.1.0 - 64bit Production";
+    const std::string b8 = "Oracle8i Enterprise Edition Release 8.1.7.0.0 - Production";
+    const shape shapes[] = {
+        {b19,
+         {"BANNER", "BANNER_FULL", "BANNER_LEGACY", "CON_ID"},
+         {80, 160, 80, 22},
+         {{b19, b19 + "\nVersion 19.0.0.0.0", b19, "0"}}},
+        {b23,
+         {"BANNER", "BANNER_FULL", "BANNER_LEGACY", "CON_ID"},
+         {129, 258, 129, 22},
+         {{b23, b23 + "\nVersion 23.0.0.0.0", b23, "0"}}},
+        {b12,
+         {"BANNER", "CON_ID"},
+         {80, 22},
+         {{b12, "0"},
+          {"PL/SQL Release 12.1.0.2.0 - Production", "0"},
+          {"CORE\t12.1.0.2.0\tProduction", "0"},
+          {"TNS for Linux: Version 12.1.0.2.0 - Production", "0"},
+          {"NLSRTL Version 12.1.0.2.0 - Production", "0"}}},
+        {b11,
+         {"BANNER"},
+         {80},
+         {{b11},
+          {"PL/SQL Release 11.2.0.1.0 - Production"},
+          {"CORE\t11.2.0.1.0\tProduction"},
+          {"TNS for Linux: Version 11.2.0.1.0 - Production"},
+          {"NLSRTL Version 11.2.0.1.0 - Production"}}},
+        {b8, {"BANNER"}, {80}, {{b8}}},
+    };
+    for (const shape& sh : shapes) {
+        SCOPED_TRACE(sh.banner);
+        fixture_options o;
+        o.banner = sh.banner;
+        fixture_db db(o);
+        session s(api);
+        ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+        const auto d = s.describe("select * from v$version");
+        ASSERT_EQ(sh.columns.size(), d.size());
+        for (std::size_t i = 0; i < d.size(); ++i) {
+            EXPECT_EQ(sh.columns[i], d[i].name);
+            EXPECT_EQ(sh.sizes[i], d[i].size);
+            EXPECT_EQ(sh.columns[i] == "CON_ID" ? SQLT_NUM : SQLT_CHR, d[i].type);
+        }
+        EXPECT_EQ(sh.rows, s.rows("select * from v$version"));
+        EXPECT_EQ(sh.banner, first_banner(s));
+    }
+    // The real release level, when the database gives it, is BANNER_FULL's second line.
+    fixture_db db;
+    db.exec("INSERT INTO ocilite_settings VALUES('banner_full', '" + b19 +
+            "' || char(10) || 'Version 19.3.0.0.0')");
+    session s(api);
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+    EXPECT_EQ(b19 + "\nVersion 19.3.0.0.0", *s.rows("select BANNER_FULL from v$version")[0][0]);
+}
+
 TEST_F(SessionTest, SqlErrorsSurfaceAtExecuteWithOracleTexts) {
     fixture_db db;
     session s(api);
@@ -189,7 +259,6 @@ TEST_F(SessionTest, SqlErrorsSurfaceAtExecuteWithOracleTexts) {
         {"select * from emp x y", "ORA-00933: SQL command not properly ended\n"},
         {"select * from emp;", "ORA-00911: invalid character\n"},
         {"select 'open from emp", "ORA-01756: quoted string not properly terminated\n"},
-        {"delete from emp", "ORA-01031: insufficient privileges\n"},
         {"explain everything", "ORA-00900: invalid SQL statement\n"},
         {"select nosuchfunc(1) from emp", "ORA-00904: \"NOSUCHFUNC\": invalid identifier\n"},
     };
@@ -208,10 +277,66 @@ TEST_F(SessionTest, SqlErrorsSurfaceAtExecuteWithOracleTexts) {
         EXPECT_EQ(OCI_ERROR,
                   api.StmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_PARSE_ONLY))
             << r.sql;
+        EXPECT_EQ(r.text, s.error_text()) << r.sql;
         s.free_stmt(st);
     }
     OCIStmt* st = s.new_stmt();
     EXPECT_EQ(OCI_SUCCESS, s.execute(st, "select * from emp", 1, OCI_PARSE_ONLY));
+    s.free_stmt(st);
+}
+
+// OCI_PARSE_ONLY parses a statement that changes data and runs nothing; it fails only for a
+// statement that does not parse or names what does not exist.  Run for real, such a
+// statement is refused: the engine serves its databases read-only.
+TEST_F(SessionTest, ParseOnlyParsesStatementsThatChangeData) {
+    fixture_db db;
+    session s(api);
+    ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
+    struct row {
+        const char* sql;
+        ub2 type;
+        const char* error;  // empty: the parse succeeds
+    };
+    const row rows[] = {
+        {"DELETE FROM emp WHERE empno = 7369", OCI_STMT_DELETE, ""},
+        {"delete emp where empno = :1", OCI_STMT_DELETE, ""},
+        {"UPDATE emp SET ename = 'X' WHERE deptno = 10", OCI_STMT_UPDATE, ""},
+        {"UPDATE emp e SET e.ename = :name WHERE e.ROWID = :rid", OCI_STMT_UPDATE, ""},
+        {"INSERT INTO emp (empno, ename) VALUES (:1, :2)", OCI_STMT_INSERT, ""},
+        {"INSERT /*+ APPEND */ INTO emp (empno) VALUES (:1) RETURNING ROWID INTO :2",
+         OCI_STMT_INSERT, ""},
+        {"DELETE FROM no_such", OCI_STMT_DELETE, "ORA-00942: table or view does not exist\n"},
+        {"UPDATE emp SET nope = 1", OCI_STMT_UPDATE, "ORA-00904: \"NOPE\": invalid identifier\n"},
+        {"INSERT INTO emp (nope) VALUES (1)", OCI_STMT_INSERT,
+         "ORA-00904: \"NOPE\": invalid identifier\n"},
+        {"INSERT INTO emp VALUES (1, 'A')", OCI_STMT_INSERT, "ORA-00947: not enough values\n"},
+        {"INSERT INTO emp VALUES (1, 'A', 10, 4)", OCI_STMT_INSERT, "ORA-00913: too many values\n"},
+        {"delete from emp;", OCI_STMT_DELETE, "ORA-00911: invalid character\n"},
+        {"create table x (a number)", OCI_STMT_CREATE, "ORA-01031: insufficient privileges\n"},
+    };
+    for (const auto& r : rows) {
+        OCIStmt* st = s.new_stmt();
+        const sword rc = s.execute(st, r.sql, 0, OCI_PARSE_ONLY);
+        if (*r.error) {
+            EXPECT_EQ(OCI_ERROR, rc) << r.sql;
+            EXPECT_EQ(r.error, s.error_text()) << r.sql;
+        } else {
+            EXPECT_EQ(OCI_SUCCESS, rc) << r.sql << ": " << s.error_text();
+            ub4 count = 7;
+            api.AttrGet(st, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, s.err);
+            EXPECT_EQ(0u, count) << r.sql;
+        }
+        ub2 type = 0;
+        api.AttrGet(st, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, s.err);
+        EXPECT_EQ(r.type, type) << r.sql;
+        s.free_stmt(st);
+    }
+    // Nothing ran.
+    EXPECT_EQ(3u, s.rows("select * from emp").size());
+    EXPECT_EQ(1031, s.query_error("delete from emp"));
+    OCIStmt* st = s.new_stmt();
+    EXPECT_EQ(OCI_ERROR, s.execute(st, "UPDATE emp SET ename = 'X'", 1));
+    EXPECT_EQ("ORA-01031: insufficient privileges\n", s.error_text());
     s.free_stmt(st);
 }
 
@@ -221,11 +346,12 @@ TEST_F(SessionTest, RandomMalformedStatementsFailCleanly) {
     fixture_db db;
     session s(api);
     ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
-    const char* pieces[] = {"select", "*",    "from",  "emp",       "where",    "(",     ")",
-                            ",",      "'x",   "'y'",   "\"",        "\"E\"",    "||",    "=",
-                            "and",    "or",   "1e",    ".5",        "--",       "/*",    "*/",
-                            "sys.",   "dual", "count", "v$version", "group by", "order", "é",
-                            "\t",     "null", "?",     ":b",        "@",        ";"};
+    const char* pieces[] = {
+        "select", "*",  "from",   "emp",    "where", "(",     ")",         ",",        "'x",
+        "'y'",    "\"", "\"E\"",  "||",     "=",     "and",   "or",        "1e",       ".5",
+        "--",     "/*", "*/",     "sys.",   "dual",  "count", "v$version", "group by", "order",
+        "é",      "\t", "null",   "?",      ":b",    "@",     ";",         "rowid",    "e.",
+        "join",   "on", "delete", "update", "set",   "into",  "returning"};
     unsigned seed = 12345;
     auto next = [&seed] {
         seed = seed * 1103515245u + 12345u;
@@ -333,19 +459,85 @@ TEST_F(SessionTest, ExportsEveryDeclaredFunction) {
         EXPECT_NE(nullptr, dlsym(api.lib, name)) << name;
 }
 
-TEST_F(SessionTest, BindAndLobWriteAnswerUnimplementedFeature) {
+// The writer's calls cannot run yet: they check what Oracle checks and answer with Oracle
+// errors, never a missing symbol or a success that did nothing.
+TEST_F(SessionTest, BindsAndLobWritesAnswerOracleErrors) {
     fixture_db db;
     session s(api);
     ASSERT_EQ(OCI_SUCCESS, s.connect(db.path()));
-    OCIStmt* st = s.new_stmt();
     auto bind = reinterpret_cast<OCIBindByName_fn>(dlsym(api.lib, "OCIBindByName"));
+    auto dynamic = reinterpret_cast<OCIBindDynamic_fn>(dlsym(api.lib, "OCIBindDynamic"));
+    auto write = reinterpret_cast<OCILobWrite_fn>(dlsym(api.lib, "OCILobWrite"));
     ASSERT_NE(nullptr, bind);
+    ASSERT_NE(nullptr, dynamic);
+    ASSERT_NE(nullptr, write);
+
+    OCIStmt* st = s.new_stmt();
+    const std::u16string sql =
+        u16("INSERT /*+ APPEND */ INTO emp(empno, ename) VALUES (:1, ':2' || :Name) "
+            "RETURNING ROWID INTO :rid -- :3");
+    ASSERT_EQ(OCI_SUCCESS,
+              api.StmtPrepare(st, s.err, reinterpret_cast<const OraText*>(sql.data()),
+                              static_cast<ub4>(sql.size() * 2), OCI_NTV_SYNTAX, OCI_DEFAULT));
+    struct row {
+        const char* name;
+        int code;
+    };
+    const row rows[] = {{":1", 3001},   {":NAME", 3001}, {":name", 3001},
+                        {":RID", 3001}, {":2", 1036},    {":3", 1036},
+                        {":4", 1036},   {"", 1036},      {":\"rid\"", 1036}};
+    for (const auto& r : rows) {
+        const std::u16string name = u16(r.name);
+        OCIBind* b = nullptr;
+        char value[8] = {};
+        EXPECT_EQ(OCI_ERROR, bind(st, &b, s.err, reinterpret_cast<const OraText*>(name.data()),
+                                  static_cast<sb4>(name.size() * 2), value, sizeof value, SQLT_STR,
+                                  nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT))
+            << r.name;
+        EXPECT_EQ(r.code, s.error_code()) << r.name;
+        EXPECT_EQ(nullptr, b) << r.name;
+    }
+    // An unprepared statement has no placeholders at all.
+    OCIStmt* fresh = s.new_stmt();
+    const std::u16string one = u":1";
     OCIBind* b = nullptr;
-    const std::u16string name = u":1";
-    EXPECT_EQ(OCI_ERROR, bind(st, &b, s.err, reinterpret_cast<const OraText*>(name.data()),
-                              static_cast<sb4>(name.size() * 2), nullptr, 0, SQLT_RDD, nullptr,
-                              nullptr, nullptr, 0, nullptr, OCI_DATA_AT_EXEC));
-    EXPECT_EQ("ORA-03001: unimplemented feature\n", s.error_text());
+    EXPECT_EQ(OCI_ERROR,
+              bind(fresh, &b, s.err, reinterpret_cast<const OraText*>(one.data()), 4, nullptr, 0,
+                   SQLT_RDD, nullptr, nullptr, nullptr, 0, nullptr, OCI_DATA_AT_EXEC));
+    EXPECT_EQ("ORA-01036: illegal variable name/number\n", s.error_text());
+    // A length without a name names nothing either.
+    EXPECT_EQ(OCI_ERROR, bind(st, &b, s.err, nullptr, 4, nullptr, 0, SQLT_STR, nullptr, nullptr,
+                              nullptr, 0, nullptr, OCI_DEFAULT));
+    EXPECT_EQ(1036, s.error_code());
+    // No bind handle exists, so none can be given to OCIBindDynamic.
+    EXPECT_EQ(OCI_INVALID_HANDLE,
+              dynamic(reinterpret_cast<OCIBind*>(st), s.err, nullptr, nullptr, nullptr, nullptr));
+    s.free_stmt(fresh);
+    s.free_stmt(st);
+
+    // A fetched LOB was selected without FOR UPDATE: its row is not locked.
+    st = s.new_stmt();
+    ASSERT_EQ(OCI_SUCCESS, s.execute(st, "select cl from alltypes where id = 1"));
+    OCILobLocator* lob = nullptr;
+    OCILobLocator* unfetched = nullptr;
+    api.DescriptorAlloc(s.env, reinterpret_cast<void**>(&lob), OCI_DTYPE_LOB, 0, nullptr);
+    api.DescriptorAlloc(s.env, reinterpret_cast<void**>(&unfetched), OCI_DTYPE_LOB, 0, nullptr);
+    OCIDefine* d = nullptr;
+    sb2 ind = 0;
+    api.DefineByPos(st, &d, s.err, 1, &lob, -1, SQLT_CLOB, &ind, nullptr, nullptr, OCI_DEFAULT);
+    ASSERT_EQ(OCI_SUCCESS, api.StmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));
+    char text[] = "new text";
+    ub4 amount = sizeof text - 1;
+    EXPECT_EQ(OCI_ERROR, write(s.svc, s.err, lob, &amount, 1, text, amount, OCI_ONE_PIECE, nullptr,
+                               nullptr, 0, SQLCS_IMPLICIT));
+    EXPECT_EQ("ORA-22920: row containing the LOB value is not locked\n", s.error_text());
+    EXPECT_EQ(OCI_INVALID_HANDLE, write(s.svc, s.err, unfetched, &amount, 1, text, amount,
+                                        OCI_ONE_PIECE, nullptr, nullptr, 0, SQLCS_IMPLICIT));
+    // The LOB itself is unchanged.
+    ub4 len = 0;
+    ASSERT_EQ(OCI_SUCCESS, api.LobGetLength(s.svc, s.err, lob, &len));
+    EXPECT_EQ(57u, len);
+    s.free_stmt(st);
 }
 
 // Not a SessionTest: no other load of the library may be alive, so that every dlclose

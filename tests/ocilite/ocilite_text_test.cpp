@@ -60,6 +60,71 @@ TEST(DateText, DefaultNlsFormats) {
         EXPECT_FALSE(parse_date_time(bad, d)) << bad;
 }
 
+TEST(DateText, ZonedTimestampsKeepLocalTimeAndZone) {
+    date_time d;
+    std::string zone;
+    ASSERT_TRUE(parse_date_time_zone("2024-03-05 13:14:15.5 +02:00", d, zone));
+    EXPECT_EQ(13, d.hour);
+    EXPECT_EQ(500000000u, d.nanos);
+    EXPECT_EQ("+02:00", zone);
+    ASSERT_TRUE(parse_date_time_zone("2024-03-05 13:14:15  US/Pacific ", d, zone));
+    EXPECT_EQ("US/Pacific", zone);
+    ASSERT_TRUE(parse_date_time_zone("2024-03-05 13:14:15", d, zone));
+    EXPECT_EQ("", zone);
+    for (const char* bad : {"2024-03-05 13:14:15+02:00", "05-MAR-24 01.14.15 PM +02:00", ""})
+        EXPECT_FALSE(parse_date_time_zone(bad, d, zone)) << bad;
+}
+
+TEST(IntervalText, YearToMonth) {
+    struct row {
+        const char* in;
+        int leading;
+        const char* out;
+    };
+    const row rows[] = {
+        {"2-3", 2, "+02-03"},     {"+02-03", 2, "+02-03"}, {"-1-11", 2, "-01-11"},
+        {" 2-3 ", 4, "+0002-03"}, {"123-0", 2, "+123-00"}, {"0-0", 2, "+00-00"},
+        {"5", 1, "+5-00"},        {"-0-0", 2, "+00-00"},
+    };
+    for (const auto& r : rows) {
+        std::int64_t months = 0;
+        ASSERT_TRUE(parse_interval_ym(r.in, months)) << r.in;
+        EXPECT_EQ(r.out, interval_ym_text(months, r.leading)) << r.in;
+    }
+    std::int64_t months = 0;
+    for (const char* bad : {"", "2-12", "2-", "x", "2-3-4", "--2-3", "2 -3", "1234567890-0"})
+        EXPECT_FALSE(parse_interval_ym(bad, months)) << bad;
+}
+
+TEST(IntervalText, DayToSecond) {
+    struct row {
+        const char* in;
+        int leading, fraction;
+        const char* out;
+    };
+    const row rows[] = {
+        {"3 04:05:06.123", 2, 6, "+03 04:05:06.123000"},
+        {"+03 04:05:06.123000", 2, 6, "+03 04:05:06.123000"},
+        {"-1 2:3:4", 2, 6, "-01 02:03:04.000000"},
+        {"3 04:05:06.5", 3, 0, "+003 04:05:07"},
+        {"0 23:59:59.9999999", 2, 6, "+01 00:00:00.000000"},
+        {"-0 00:00:00.0000001", 2, 6, "+00 00:00:00.000000"},  // rounds to zero: no sign
+        {"7", 2, 2, "+07 00:00:00.00"},
+        {"7 12", 2, 0, "+07 12:00:00"},
+        {"7 12:30", 2, 9, "+07 12:30:00.000000000"},
+        {"1 00:00:00.123456789123", 2, 9, "+01 00:00:00.123456789"},
+    };
+    for (const auto& r : rows) {
+        interval_ds v;
+        ASSERT_TRUE(parse_interval_ds(r.in, v)) << r.in;
+        EXPECT_EQ(r.out, interval_ds_text(v, r.leading, r.fraction)) << r.in;
+    }
+    interval_ds v;
+    for (const char* bad : {"", "3 24:00:00", "3 04:60:00", "3 04:05:61", "3 04:05:06.",
+                            "3 04:05:06x", "3T04:05:06", "a 04:05:06", "3 4:5:6:7"})
+        EXPECT_FALSE(parse_interval_ds(bad, v)) << bad;
+}
+
 TEST(BinaryFloatText, ScientificWithThreeExponentDigits) {
     EXPECT_EQ("1.0000000000000001E-001", binary_float_text(0.1, false));
     EXPECT_EQ("1.0000000000000000E+100", binary_float_text(1e100, false));
@@ -125,6 +190,73 @@ TEST(RewriteSql, OracleTextsBecomeSqlite) {
         EXPECT_FALSE(rewrite_sql(b.in, out, e)) << b.in;
         EXPECT_EQ(b.code, e.code) << b.in;
     }
+}
+
+// ROWID and statements that change data (parsed only), with a database of two tables.
+TEST(RewriteSql, RowidsAndParsedChanges) {
+    rewrite_options opts;
+    opts.parse_only = true;
+    opts.table_object = [](const std::string& t) -> std::optional<std::int64_t> {
+        if (t == "EMP") return 73196;
+        if (t == "DEPT") return 73197;
+        return std::nullopt;
+    };
+    const std::string emp1 = rowid_text(73196, 1);
+    struct row {
+        std::string in, out;
+        std::vector<int> columns;  // ROWID columns from the start; -1 - n: n from the end
+    };
+    const row rows[] = {
+        {"select rowid from emp", "SELECT OCILITE_ROWID(EMP.rowid, 73196) AS ROWID FROM EMP", {0}},
+        {"select e.rowid r, ename from emp e",
+         "SELECT OCILITE_ROWID(E.rowid, 73196) R, ENAME FROM EMP E",
+         {0}},
+        {"select e.*, e.rowid from emp e",
+         "SELECT E.*, OCILITE_ROWID(E.rowid, 73196) AS ROWID FROM EMP E",
+         {-1}},
+        {"select a from emp where rowid = '" + emp1 + "'",
+         "SELECT A FROM EMP WHERE EMP.rowid = 1",
+         {}},
+        {"select a from dept d where '" + emp1 + "' = d.rowid", "SELECT A FROM DEPT D WHERE 0", {}},
+        {"select a from emp where rowid || 'x' = 'y'",
+         "SELECT A FROM EMP WHERE coalesce(OCILITE_ROWID(EMP.rowid, 73196), '') || "
+         "coalesce('x', '') = 'y'",
+         {}},
+        {"select (select d.rowid from dept d) from emp",
+         "SELECT (SELECT OCILITE_ROWID(D.rowid, 73197) FROM DEPT D) FROM EMP",
+         {}},
+        {"delete emp where rowid = :1",
+         "DELETE FROM EMP WHERE OCILITE_ROWID(EMP.rowid, 73196) = :1",
+         {}},
+        {"update emp e set e.ename = :1, sal = 2 where e.empno = 3",
+         "UPDATE EMP AS E SET ENAME = :1, SAL = 2 WHERE E.EMPNO = 3",
+         {}},
+        {"insert into emp (a) values (:1) returning rowid into :2",
+         "INSERT INTO EMP (A) VALUES (:1) RETURNING OCILITE_ROWID(EMP.rowid, 73196) ",
+         {}},
+    };
+    for (const auto& r : rows) {
+        std::string out;
+        ora_error e;
+        std::vector<rowid_column> cols;
+        ASSERT_TRUE(rewrite_sql(r.in, out, e, opts, &cols)) << r.in << ": " << e.message;
+        EXPECT_EQ(r.out, out) << r.in;
+        std::vector<int> got;
+        for (const auto& c : cols) got.push_back(c.from_end ? -1 - c.index : c.index);
+        EXPECT_EQ(r.columns, got) << r.in;
+    }
+    // Without parse_only a change is refused; views and joins refuse an unqualified ROWID.
+    std::string out;
+    ora_error e;
+    opts.parse_only = false;
+    EXPECT_FALSE(rewrite_sql("delete from emp", out, e, opts, nullptr));
+    EXPECT_EQ(1031, e.code);
+    EXPECT_FALSE(rewrite_sql("select rowid from emp, dept", out, e, opts, nullptr));
+    EXPECT_EQ(918, e.code);
+    EXPECT_FALSE(rewrite_sql("select rowid from emp_view", out, e, opts, nullptr));
+    EXPECT_EQ(1445, e.code);
+    EXPECT_FALSE(rewrite_sql("select 1 from emp where rowid = 'x'", out, e, opts, nullptr));
+    EXPECT_EQ(1410, e.code);
 }
 
 TEST(MapSqliteError, OracleNumbersAndTexts) {

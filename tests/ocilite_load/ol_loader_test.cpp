@@ -307,8 +307,35 @@ INSTANTIATE_TEST_SUITE_P(
         stored_case{"BLOB", "UTL_RAW.CAST_TO_RAW('{}')", "blob:7B7D"},
         stored_case{"BLOB", "EMPTY_BLOB()", "blob:"},
         stored_case{"CLOB", "'long text'", "text:long text"},
-        stored_case{"INTERVAL DAY TO SECOND", "'+01 02:03:04.000000'",
-                    "text:+01 02:03:04.000000"}));
+        stored_case{"INTERVAL DAY TO SECOND", "'+01 02:03:04.000000'", "text:+01 02:03:04.000000"},
+        // Intervals: the text form at the column's precisions, whatever form came in.
+        stored_case{"INTERVAL DAY TO SECOND", "'3 4:05:06.1234567'", "text:+03 04:05:06.123457"},
+        stored_case{"INTERVAL DAY(3) TO SECOND(0)", "'-1 23:59:59.5'", "text:-002 00:00:00"},
+        stored_case{"INTERVAL DAY TO SECOND", "INTERVAL '3 04:05:06.123' DAY TO SECOND",
+                    "text:+03 04:05:06.123000"},
+        stored_case{"INTERVAL DAY TO SECOND", "INTERVAL '36' HOUR", "text:+01 12:00:00.000000"},
+        stored_case{"INTERVAL DAY TO SECOND", "INTERVAL '-90.25' SECOND",
+                    "text:-00 00:01:30.250000"},
+        stored_case{"INTERVAL YEAR TO MONTH", "'2-3'", "text:+02-03"},
+        stored_case{"INTERVAL YEAR(4) TO MONTH", "INTERVAL '-12-11' YEAR TO MONTH",
+                    "text:-0012-11"},
+        stored_case{"INTERVAL YEAR TO MONTH", "INTERVAL '30' MONTH", "text:+02-06"},
+        stored_case{"INTERVAL YEAR TO MONTH", "INTERVAL '12' YEAR", "text:+12-00"},
+        // Zoned timestamps: the local time and the zone; LOCAL TIME ZONE in UTC.  A value
+        // without a zone is in the session zone, UTC.
+        stored_case{"TIMESTAMP WITH TIME ZONE", "TIMESTAMP '1924-07-01 11:00:00.5 -8:00'",
+                    "text:1924-07-01 11:00:00.500000000 -08:00"},
+        stored_case{"TIMESTAMP(0) WITH TIME ZONE", "'05-MAR-24 01.14.15.6 PM US/Pacific'",
+                    "text:2024-03-05 13:14:16.000000000 US/Pacific"},
+        stored_case{"TIMESTAMP WITH TIME ZONE",
+                    "TO_TIMESTAMP_TZ('1999-12-01 11:00:00 +5:30', 'YYYY-MM-DD HH24:MI:SS TZH:TZM')",
+                    "text:1999-12-01 11:00:00.000000000 +05:30"},
+        stored_case{"TIMESTAMP WITH TIME ZONE", "TIMESTAMP '2021-02-04 13:20:22'",
+                    "text:2021-02-04 13:20:22.000000000 +00:00"},
+        stored_case{"TIMESTAMP WITH LOCAL TIME ZONE", "TIMESTAMP '2021-01-01 01:30:00 +02:00'",
+                    "text:2020-12-31 23:30:00.000000000"},
+        stored_case{"TIMESTAMP(3) WITH LOCAL TIME ZONE", "'04-FEB-21 01.20.22.2456 PM'",
+                    "text:2021-02-04 13:20:22.246000000"}));
 
 struct reject_case {
     const char* type;
@@ -349,7 +376,22 @@ INSTANTIATE_TEST_SUITE_P(
         reject_case{"DATE", "'2020-01-01'", "ORA-01"}, reject_case{"RAW(2)", "'zz'", "ORA-01465"},
         reject_case{"RAW(2)", "HEXTORAW('010203')", "ORA-12899"},
         reject_case{"NUMBER", "nosuch(1)", "ORA-00904"}, reject_case{"NUMBER", "1/0", "ORA-01476"},
-        reject_case{"NUMBER", "1, 2", "ORA-00913: too many values"}));
+        reject_case{"NUMBER", "1, 2", "ORA-00913: too many values"},
+        reject_case{"INTERVAL YEAR TO MONTH", "'2-12'", "ORA-01867: the interval is invalid"},
+        reject_case{"INTERVAL YEAR TO MONTH", "'123-1'",
+                    "ORA-01873: the leading precision of the interval is too small"},
+        reject_case{"INTERVAL DAY TO SECOND", "'1 25:00:00'", "ORA-01867"},
+        reject_case{"INTERVAL YEAR TO MONTH", "INTERVAL '123' YEAR(3)", "ORA-01873"},
+        reject_case{"INTERVAL YEAR TO MONTH", "INTERVAL '123' YEAR", "ORA-01873"},
+        reject_case{"INTERVAL DAY TO SECOND", "INTERVAL '100 1:2:3' DAY TO SECOND", "ORA-01873"},
+        reject_case{"INTERVAL DAY TO SECOND", "5",
+                    "ORA-00932: inconsistent datatypes: expected INTERVAL DAY TO SECOND got "
+                    "NUMBER"},
+        reject_case{"TIMESTAMP WITH TIME ZONE", "'2021-02-04 13:20:22 +02:00'", "ORA-01"},
+        reject_case{"TIMESTAMP WITH TIME ZONE", "TIMESTAMP '2021-02-04 13:20:22 +16:00'",
+                    "ORA-01874"},
+        reject_case{"TIMESTAMP WITH LOCAL TIME ZONE", "TIMESTAMP '2021-02-04 13:20:22 US/Pacific'",
+                    "ORA-01882: timezone region not found"}));
 
 TEST(Insert, ColumnListsNullsAndUniqueKeys) {
     temp_db db;
@@ -535,6 +577,103 @@ TEST(Scripts, ViewsKeepTheirTextAndDerivedColumns) {
         (std::vector<std::string>{"EMP_ID NUMBER 22 N the id", "EMP_NAME VARCHAR2 4000 Y -"}));
     EXPECT_EQ(db.value("SELECT count(*) FROM sqlite_master WHERE name='ODD'"), "0");
     EXPECT_EQ(db.value("SELECT count(*) FROM ocilite_views"), "2");
+}
+
+TEST(Indexes, DescendingColumnsAndExpressionsGetHiddenColumnNames) {
+    temp_db db;
+    int errors = 0;
+    const std::string diag = db.load(
+        "CREATE TABLE e (id NUMBER, name VARCHAR2(20), dept NUMBER);\n"
+        "CREATE INDEX e_name_desc ON e (name DESC, id);\n"
+        "CREATE INDEX e_lower ON e (lower(name));\n"
+        "CREATE INDEX e_dept_name ON e (dept, name DESC);\n"
+        "CREATE INDEX e_again ON e (name DESC, id);\n"
+        "ALTER TABLE e ADD (hired DATE);\n"
+        "CREATE INDEX e_hired_desc ON e (hired DESC);\n"
+        "ALTER TABLE e ADD CHECK (id > 0);\n",
+        {}, nullptr, &errors);
+    EXPECT_EQ(errors, 1) << diag;
+    EXPECT_NE(diag.find("t.sql:5: ORA-01408: such column list already indexed"), std::string::npos)
+        << diag;
+    EXPECT_EQ(
+        db.column("SELECT index_name || ' ' || column_name || ' ' || descend || ' ' || "
+                  "ifnull(column_expression, '-') FROM ocilite_ind_columns "
+                  "ORDER BY index_name, column_position"),
+        (std::vector<std::string>{
+            "E_DEPT_NAME DEPT ASC -", "E_DEPT_NAME SYS_NC00004$ DESC \"NAME\"",
+            "E_HIRED_DESC SYS_NC00007$ DESC \"HIRED\"", "E_LOWER SYS_NC00005$ ASC LOWER(\"NAME\")",
+            "E_NAME_DESC SYS_NC00004$ DESC \"NAME\"", "E_NAME_DESC ID ASC -"}));
+    EXPECT_EQ(db.column("SELECT index_name || ' ' || index_type FROM ocilite_indexes "
+                        "ORDER BY index_name"),
+              (std::vector<std::string>{
+                  "E_DEPT_NAME FUNCTION-BASED NORMAL", "E_HIRED_DESC FUNCTION-BASED NORMAL",
+                  "E_LOWER FUNCTION-BASED NORMAL", "E_NAME_DESC FUNCTION-BASED NORMAL"}));
+    // A descending index is still a real index over the column; hidden names use up no
+    // system constraint numbers.
+    EXPECT_EQ(db.value("SELECT sql FROM sqlite_master WHERE name='ocilite$ix$E_NAME_DESC'"),
+              "CREATE INDEX \"ocilite$ix$E_NAME_DESC\" ON \"E\"(\"NAME\" DESC,\"ID\")");
+    EXPECT_EQ(db.value("SELECT constraint_name FROM ocilite_constraints"), "SYS_C0010000");
+}
+
+// The expression text is Oracle's, whatever the spelling, so one expression keeps one hidden
+// column; a dropped index's column number is not given to a new column while a higher one
+// is still in use.
+TEST(Indexes, ExpressionsAreKeptInOracleFormAndShareTheirColumn) {
+    temp_db db;
+    int errors = 0;
+    const std::string diag = db.load(
+        "CREATE TABLE e (id NUMBER, name VARCHAR2(20), \"Mixed\" VARCHAR2(5));\n"
+        "CREATE INDEX e_upper ON e (upper( name ));\n"
+        "CREATE INDEX e_upper_id ON e (id, UPPER(\"NAME\") DESC);\n"
+        "CREATE INDEX e_upper2 ON e (Upper(Name));\n"
+        "CREATE INDEX e_mix ON e (substr(\"Mixed\", 1, 2) || 'x''y', id * -1.50);\n"
+        "CREATE INDEX e_case ON e (CASE WHEN id IS NULL THEN 0 ELSE id END);\n"
+        "CREATE INDEX e_twice ON e (lower(name), LOWER(name));\n"
+        "CREATE INDEX e_cols ON e (id, id);\n"
+        "DROP INDEX e_upper_id;\n"
+        "DROP INDEX e_upper;\n"
+        "CREATE INDEX e_trim ON e (trim(name));\n",
+        {}, nullptr, &errors);
+    EXPECT_EQ(errors, 3) << diag;
+    for (const char* expected :
+         {"t.sql:4: ORA-01408: such column list already indexed",
+          "t.sql:7: ORA-00957: duplicate column name", "t.sql:8: ORA-00957: duplicate column name"})
+        EXPECT_NE(diag.find(expected), std::string::npos) << expected << "\n" << diag;
+    // Three table columns: hidden columns from 4 on.  With 4 gone, counting the columns alone
+    // would give E_TRIM 7, which E_CASE still uses: it takes 8.
+    EXPECT_EQ(db.column("SELECT index_name || ' ' || column_name || ' ' || "
+                        "ifnull(column_expression, '-') FROM ocilite_ind_columns "
+                        "ORDER BY index_name, column_position"),
+              (std::vector<std::string>{
+                  "E_CASE SYS_NC00007$ CASE WHEN \"ID\" IS NULL THEN 0 ELSE \"ID\" END",
+                  "E_MIX SYS_NC00005$ SUBSTR(\"Mixed\",1,2)||'x''y'",
+                  "E_MIX SYS_NC00006$ \"ID\"*-1.50", "E_TRIM SYS_NC00008$ TRIM(\"NAME\")"}));
+}
+
+// A database written before the catalog gained a column gets it on the next load.
+TEST(Options, EarlierCatalogLayoutGainsTheAddedColumns) {
+    temp_db db;
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(db.path().c_str(), &raw));
+    ASSERT_EQ(SQLITE_OK,
+              sqlite3_exec(raw,
+                           "CREATE TABLE ocilite_views(view_name TEXT PRIMARY KEY, text TEXT NOT "
+                           "NULL); INSERT INTO ocilite_views VALUES('OLD_V', 'select 1 from dual');"
+                           "CREATE TABLE ocilite_ind_columns(index_name TEXT NOT NULL, table_name "
+                           "TEXT NOT NULL, column_name TEXT NOT NULL, column_position INTEGER NOT "
+                           "NULL, descend TEXT NOT NULL DEFAULT 'ASC');",
+                           nullptr, nullptr, nullptr));
+    sqlite3_close(raw);
+    ocilite::load::loader_options o;
+    o.owner = "hr";
+    ASSERT_EQ(db.load("CREATE TABLE t (a NUMBER);\nCREATE INDEX t_ix ON t (a DESC);\n"
+                      "CREATE VIEW t_v AS SELECT a FROM t;\n",
+                      o),
+              "");
+    EXPECT_EQ(db.column("SELECT view_name || ' ' || ifnull(owner, '-') FROM ocilite_views "
+                        "ORDER BY 1"),
+              (std::vector<std::string>{"OLD_V -", "T_V HR"}));
+    EXPECT_EQ(db.value("SELECT column_expression FROM ocilite_ind_columns"), "\"A\"");
 }
 
 TEST(Options, BannerUsersAndOwner) {
