@@ -49,12 +49,20 @@ void check_layout(const dbf_recordset& rs, size_t file_size, std::string_view in
     fuzz_check(layout.offsets.size() == layout.fields.size() &&
                    layout.widths.size() == layout.fields.size(),
                "the layout lists a different number of offsets, widths and fields", input);
+    // The fields follow one another; a Visual FoxPro table's null flags
+    // are kept aside, so the field after them starts behind them.
     uint64_t end = 0;
+    bool flags_seen = layout.null_flags_width == 0;
     for (size_t i = 0; i < layout.fields.size(); ++i) {
+        if (!flags_seen && end == layout.null_flags_offset) {
+            end += layout.null_flags_width;
+            flags_seen = true;
+        }
         fuzz_check(layout.offsets[i] == end, "a field does not start where the last one ended",
                    input);
         end += layout.widths[i];
     }
+    if (!flags_seen && end == layout.null_flags_offset) end += layout.null_flags_width;
     fuzz_check(1 + end <= h.record_length, "the fields reach past the record length", input);
     fuzz_check(rs.schema().size() == layout.fields.size(),
                "the schema and the descriptors disagree in number", input);
