@@ -87,7 +87,13 @@ bool udb_profile::save(const std::u16string& path) const {
     // before a file is written that could not be opened again.
     std::string text;
     for (const auto& [name, section] : sections_) {
-        text += '[' + tk_ucs2_to_utf8(name) + "]\n";
+        const std::string header = '[' + tk_ucs2_to_utf8(name) + ']';
+        if (header.size() > kMaxLine) {
+            throw tk_exception("Profile section \"" + tk_ucs2_to_utf8(name) +
+                                   "\" is longer than 4095 characters and cannot be saved.",
+                               1);
+        }
+        text += header + '\n';
         const bool bare_when_empty = name == kSelectedTables;
         for (const auto& [key, value] : section) {
             std::string line = tk_ucs2_to_utf8(key);

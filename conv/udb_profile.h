@@ -36,8 +36,8 @@ class udb_profile {
     // Writes every section in name order, entries in key order; in "Selected
     // Tables" an entry with an empty value is written as its bare key when
     // that reads back as the same entry.  False when the file cannot be
-    // written; an entry whose line load() would refuse (longer than kMaxLine)
-    // is a tk_exception at level 1 naming it, and no file is written.
+    // written; a section or entry whose line load() would refuse (longer than
+    // kMaxLine) is a tk_exception at level 1 naming it, and no file is written.
     bool save(const std::u16string& path) const;
 
     // The value of (section, key); empty when either is missing.

@@ -54,7 +54,8 @@ void check_layout(const dbf_recordset& rs, size_t file_size, std::string_view in
     uint64_t end = 0;
     bool flags_seen = layout.null_flags_width == 0;
     for (size_t i = 0; i < layout.fields.size(); ++i) {
-        if (!flags_seen && end == layout.null_flags_offset) {
+        // (A field of width 0 may stand before or behind the flags.)
+        if (!flags_seen && end == layout.null_flags_offset && layout.offsets[i] != end) {
             end += layout.null_flags_width;
             flags_seen = true;
         }

@@ -48,10 +48,12 @@ const std::map<std::string, target_function>& targets() {
 // Every regression file, as <target>/<name>.  A file must be listed here, and
 // so have a test below, to be kept.
 const std::set<std::string> kRegressionFiles = {
+    "dbf_table/vfp_null_flags_beside_a_field_of_width_0",
     "dbf_table/vfp_null_flags_between_fields",
     "ole_date/invalid_record_prints_its_numbers",
     "profile/carriage_return_before_spaces_kept_in_value",
     "profile/saved_line_longer_than_load_takes",
+    "profile/saved_section_longer_than_load_takes",
     "profile/selected_table_saved_as_section_header",
 };
 
@@ -127,6 +129,12 @@ TEST(fuzz_replay, dbf_table_vfp_null_flags_between_fields) {
     replay_regression("dbf_table", "vfp_null_flags_between_fields");
 }
 
+// The same with a field of width 0 at the offset of the flags: it may be
+// listed before them, so it starts where the last value ended.
+TEST(fuzz_replay, dbf_table_vfp_null_flags_beside_a_field_of_width_0) {
+    replay_regression("dbf_table", "vfp_null_flags_beside_a_field_of_width_0");
+}
+
 // A calendar record that is_valid() rejects (month 13360) printed its numbers,
 // while the header promised the empty text for every invalid value; the
 // header now says what the printing does (by kind, as the record holds it).
@@ -153,6 +161,26 @@ TEST(fuzz_replay, profile_saved_line_longer_than_load_takes) {
         EXPECT_EQ(e.level(), 1);
         EXPECT_NE(std::string(e.what()).find("\"k\" of section \"S\""), std::string::npos)
             << e.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// The same for a section header: a name of 3,444 bytes with bytes that are
+// not UTF-8 grows past 4095 when saved.  save() refuses it too.
+TEST(fuzz_replay, profile_saved_section_longer_than_load_takes) {
+    tk_set_ansi_code_page(1252);
+    const std::string in =
+        regression_path("profile", "saved_section_longer_than_load_takes").string();
+    const std::string out = kestrel_fuzz::sandbox_file("saved.ini");
+    std::filesystem::remove(out);
+    udb_profile loaded;
+    ASSERT_TRUE(loaded.load(std::u16string(in.begin(), in.end())));
+    try {
+        loaded.save(std::u16string(out.begin(), out.end()));
+        ADD_FAILURE() << "a section header longer than load() takes was saved";
+    } catch (const tk_exception& e) {
+        EXPECT_EQ(e.level(), 1);
+        EXPECT_NE(std::string(e.what()).find("Profile section"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(std::filesystem::exists(out));
 }
