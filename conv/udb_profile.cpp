@@ -18,6 +18,21 @@ const udb_profile::entries kNoEntries;
 const std::vector<std::u16string> kNoLines;
 const char16_t kSelectedTables[] = u"Selected Tables";
 
+// A line without its spaces, and without carriage returns at its end: a
+// "\r" that spaces kept away from the line feed is a line end, not a value.
+std::u16string trim_line(std::u16string_view line) {
+    size_t n = line.size();
+    while (n > 0 && (line[n - 1] == u' ' || line[n - 1] == u'\r')) --n;
+    return tk_trim(line.substr(0, n));
+}
+
+// The bare form "key" reads back as the same entry only when the key is not
+// empty, holds no "=", and does not read as a section header "[name]".
+bool reads_back_bare(const std::u16string& key) {
+    return !key.empty() && key.find(u'=') == std::u16string::npos &&
+           !(key.front() == u'[' && key.back() == u']');
+}
+
 }  // namespace
 
 bool udb_profile::load(const std::u16string& path) {
@@ -51,7 +66,7 @@ bool udb_profile::load(const std::u16string& path) {
                 "Profile line " + std::to_string(line_number) + " is longer than 4095 characters.",
                 1);
         }
-        const std::u16string line = tk_trim(tk_utf8_to_ucs2(raw));
+        const std::u16string line = trim_line(tk_utf8_to_ucs2(raw));
         if (line.empty()) continue;
         if (line.front() == u'[' && line.back() == u']') {
             const std::u16string name = line.substr(1, line.size() - 2);
@@ -74,13 +89,29 @@ bool udb_profile::load(const std::u16string& path) {
 bool udb_profile::save(const std::u16string& path) const {
     std::string narrow;
     if (!tk_ucs2_to_system(path, narrow)) return false;
+    // The whole text first: a line that load() would refuse is refused here,
+    // before a file is written that could not be opened again.
     std::string text;
     for (const auto& [name, section] : sections_) {
-        text += '[' + tk_ucs2_to_utf8(name) + "]\n";
+        const std::string header = '[' + tk_ucs2_to_utf8(name) + ']';
+        if (header.size() > kMaxLine) {
+            throw tk_exception("Profile section \"" + tk_ucs2_to_utf8(name) +
+                                   "\" is longer than 4095 characters and cannot be saved.",
+                               1);
+        }
+        text += header + '\n';
         const bool bare_when_empty = name == kSelectedTables;
         for (const auto& [key, value] : section) {
-            text += tk_ucs2_to_utf8(key);
-            if (!(bare_when_empty && value.empty())) text += '=' + tk_ucs2_to_utf8(value);
+            std::string line = tk_ucs2_to_utf8(key);
+            if (!(bare_when_empty && value.empty() && reads_back_bare(key)))
+                line += '=' + tk_ucs2_to_utf8(value);
+            if (line.size() > kMaxLine) {
+                throw tk_exception("Profile entry \"" + tk_ucs2_to_utf8(key) + "\" of section \"" +
+                                       tk_ucs2_to_utf8(name) +
+                                       "\" is longer than 4095 characters and cannot be saved.",
+                                   1);
+            }
+            text += line;
             text += '\n';
         }
     }

@@ -9,9 +9,9 @@
 // A line "[name]" starts (or continues) a section; a line with "=" is an entry
 // (key trimmed of spaces, the value kept as written after the first "=");
 // any other line is a bare entry: a key with an empty value, also kept in the
-// section's list of bare lines.  Lines are trimmed of U+0020 spaces; empty
-// lines are skipped.  When a key repeats in a section, the first value stays.
-// Sections and keys compare by character code, case-sensitively.
+// section's list of bare lines.  Lines are trimmed of U+0020 spaces (and of
+// carriage returns at their end); empty lines are skipped.  When a key repeats in a section, the
+// first value stays. Sections and keys compare by character code, case-sensitively.
 #pragma once
 
 #include <map>
@@ -34,8 +34,10 @@ class udb_profile {
     bool load(const std::u16string& path);
 
     // Writes every section in name order, entries in key order; in "Selected
-    // Tables" an entry with an empty value is written as its bare key.  False
-    // when the file cannot be written.
+    // Tables" an entry with an empty value is written as its bare key when
+    // that reads back as the same entry.  False when the file cannot be
+    // written; a section or entry whose line load() would refuse (longer than
+    // kMaxLine) is a tk_exception at level 1 naming it, and no file is written.
     bool save(const std::u16string& path) const;
 
     // The value of (section, key); empty when either is missing.

@@ -63,8 +63,10 @@ class ole_date {
 
     // The value in the system's notation (see above); milliseconds are
     // printed as three digits after a point, for a date and time only when
-    // requested and non-zero, for a time alone whenever non-zero.  An invalid
-    // value prints as the empty string.
+    // requested and non-zero, for a time alone whenever non-zero.  A value of
+    // kind 0 (a text that did not read) prints as the empty string; a value
+    // taken from a record prints the record's numbers by its kind, even when
+    // is_valid() rejects them (month 13 prints as 13).
     std::string to_string(bool with_milliseconds = false) const;
     std::u16string to_wstring(bool with_milliseconds = false) const;
 

@@ -4,7 +4,9 @@
 #
 #   scripts/setup.sh [BUILD_DIR] [extra cmake arguments...]
 #
-# BUILD_DIR defaults to "build".  Set KESTREL_SKIP_APT=1 to skip the package step.
+# BUILD_DIR defaults to "build".  Set KESTREL_SKIP_APT=1 to skip the package step,
+# KESTREL_FUZZ=1 to install clang and its run-time libraries as well, which the
+# fuzz targets need (fuzz/run.sh).
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -21,6 +23,9 @@ packages=(
   # Calc with its dBASE driver (82 MB, about 20 s to install).
   gdal-bin libreoffice-calc-nogui libreoffice-base-drivers
 )
+if [[ "${KESTREL_FUZZ:-0}" == 1 ]]; then
+  packages+=(clang-14 libclang-rt-14-dev)
+fi
 
 if [[ "${KESTREL_SKIP_APT:-0}" != 1 ]]; then
   missing=()
