@@ -339,9 +339,9 @@ def measure(folder, readers):
     for path in paths:
         table = os.path.basename(path)[:-len('.expected.json')]
         with open(path, encoding='utf-8') as f:
-            spec = json.load(f)
-        columns = [(name, kind) for name, kind in spec['columns']]
-        expected = [[expected_canon(v) for v in row] for row in spec['rows']]
+            case_def = json.load(f)
+        columns = [(name, kind) for name, kind in case_def['columns']]
+        expected = [[expected_canon(v) for v in row] for row in case_def['rows']]
         for _, kind in columns:
             if kind not in kinds:
                 kinds.append(kind)
@@ -361,7 +361,7 @@ def measure(folder, readers):
             except Unreadable as e:
                 got, error = None, 'unreadable: ' + str(e)
             for j, (name, kind) in enumerate(columns):
-                cell = verdicts.setdefault((kind, spec['format']), {}).setdefault(reader, set())
+                cell = verdicts.setdefault((kind, case_def['format']), {}).setdefault(reader, set())
                 if error:
                     cell.add(error)
                     continue
